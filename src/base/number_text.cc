@@ -1,0 +1,115 @@
+#include "base/number_text.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace rtupoll {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads [sign] digits [sep digits] [exponent] from the front of `s`; returns
+// the number of characters that form the number (0 when there is none).
+std::size_t scanDecimal(std::string_view s, char sep, double& out) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  std::string digits;  // the mantissa in C form, for strtod
+  bool any = false;
+  while (i < s.size() && isDigit(s[i])) digits += s[i++], any = true;
+  if (i < s.size() && s[i] == sep) {
+    std::size_t j = i + 1;
+    std::string frac;
+    while (j < s.size() && isDigit(s[j])) frac += s[j++];
+    if (any || !frac.empty()) {
+      digits += '.';
+      digits += frac;
+      any = true;
+      i = j;
+    }
+  }
+  if (!any) return 0;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
+    std::size_t j = i + 1;
+    std::string exp = "e";
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) exp += s[j++];
+    const std::size_t start = j;
+    while (j < s.size() && isDigit(s[j])) exp += s[j++];
+    if (j > start) {
+      digits += exp;
+      i = j;
+    }
+  }
+  out = std::strtod(digits.c_str(), nullptr);
+  if (negative) out = -out;
+  return i;
+}
+
+}  // namespace
+
+std::optional<double> wholeTextNumber(std::string_view text, char decimal_separator) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && isBlank(text[begin])) ++begin;
+  while (end > begin && isBlank(text[end - 1])) --end;
+  const std::string_view core = text.substr(begin, end - begin);
+  double value = 0;
+  if (core.empty() || scanDecimal(core, decimal_separator, value) != core.size()) return std::nullopt;
+  if (!std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+double leadingNumber(std::string_view text) {
+  std::string s;
+  for (char c : text)
+    if (c != ' ' && c != '\t' && c != '\n') s += c;
+  if (s.size() >= 2 && s[0] == '&') {
+    const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(s[1])));
+    const int base = kind == 'H' ? 16 : 8;
+    std::size_t i = (kind == 'H' || kind == 'O') ? 2 : 1;
+    double value = 0;
+    for (; i < s.size(); ++i) {
+      const int c = std::toupper(static_cast<unsigned char>(s[i]));
+      int digit = -1;
+      if (isDigit(static_cast<char>(c))) digit = c - '0';
+      else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+      if (digit < 0 || digit >= base) break;
+      value = value * base + digit;
+    }
+    return value;
+  }
+  double value = 0;
+  if (scanDecimal(s, '.', value) == 0) return 0;
+  return std::isfinite(value) ? value : 0;
+}
+
+namespace {
+template <typename Int>
+std::optional<Int> roundInto(double value) {
+  if (!std::isfinite(value)) return std::nullopt;
+  double r = std::round(value);  // halves away from zero ...
+  if (std::fabs(value - std::trunc(value)) == 0.5 && std::fmod(r, 2.0) != 0) r -= std::copysign(1.0, value);  // ... to even
+  if (r < static_cast<double>(std::numeric_limits<Int>::min()) || r > static_cast<double>(std::numeric_limits<Int>::max()))
+    return std::nullopt;
+  return static_cast<Int>(r);
+}
+}  // namespace
+
+std::optional<std::int32_t> toInt32(double value) { return roundInto<std::int32_t>(value); }
+std::optional<std::int16_t> toInt16(double value) { return roundInto<std::int16_t>(value); }
+
+std::string numberText(double value, char decimal_separator) {
+  if (value == 0) return "0";  // also for -0
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.15g", value);
+  std::string s = buf;
+  for (char& c : s)
+    if (c == '.') c = decimal_separator;
+  return s;
+}
+
+}  // namespace rtupoll

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace rtupoll {
+class OptionIP;
+
+// Rewrites data.csv with the first result row: the caption and value of the
+// first register of each read definition, as one comma-led line.
+void print_click(OptionIP& w);
+}  // namespace rtupoll

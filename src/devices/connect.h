@@ -1,0 +1,11 @@
+#pragma once
+
+namespace rtupoll {
+class OptionIP;
+
+// Connects slot `index`, waiting at most two seconds with the event loop
+// running, and shows the outcome in the slot's status label.
+void connectSlot(OptionIP& w, int index);
+// Closes slot `index`, waiting at most two seconds for it to close.
+void disconnectSlot(OptionIP& w, int index);
+}  // namespace rtupoll

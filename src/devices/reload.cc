@@ -1,0 +1,81 @@
+#include "devices/reload.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "devices/connect.h"
+#include "ui/option_ip.h"
+
+namespace rtupoll {
+
+namespace {
+
+constexpr std::int16_t kTickCeiling = 1000;
+constexpr std::int16_t kPanelsTick = 950;
+constexpr std::int16_t kLastTick = 990;
+constexpr std::int16_t kCountdownEnd = 10;
+
+// Ticks on which slot 0, 1, 2 is closed when not connected, and reconnected
+// when saved and closed.
+constexpr std::int16_t kCloseTicks[kSlots] = {50, 100, 150};
+constexpr std::int16_t kReconnectTicks[kSlots] = {300, 500, 700};
+
+// A saved slot was meant to be connected at the last close: its text reads
+// as the boolean False ("False" in any letter case, or "0"). Anything else,
+// "True" included, does not reconnect it.
+bool isSaved(const OptionIP& w, int slot) {
+  std::string text = w.savedConnectState[static_cast<std::size_t>(slot)];
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text == "false" || text == "0";
+}
+
+bool anySavedSlotDown(OptionIP& w) {
+  bool down = false;
+  for (int i = 0; i < kSlots; ++i)  // every slot is tested, as the operator expects from the labels
+    if (isSaved(w, i) && w.Winsock1(i).State() != SocketSlot::kConnected) down = true;
+  return down;
+}
+
+void endReload(OptionIP& w) {
+  w.tloading.setEnabled(false);
+  w.bar[0].setValue(0);
+  w.bar[0].setVisible(false);
+  w.loadingTick = 0;
+  if (anySavedSlotDown(w)) w.Timer2.setEnabled(true);
+}
+
+}  // namespace
+
+void reloadStep(OptionIP& w) {
+  w.Label4.setVisible(false);
+  w.bar[0].setVisible(true);
+  if (w.loadingTick < kTickCeiling) ++w.loadingTick;
+  w.bar[0].setValue(static_cast<float>(w.loadingTick));
+
+  const std::int16_t tick = w.loadingTick;
+  for (int i = 0; i < kSlots; ++i) {
+    if (tick == kCloseTicks[i] && w.Winsock1(i).State() != SocketSlot::kConnected) disconnectSlot(w, i);
+    if (tick == kReconnectTicks[i] && w.Winsock1(i).State() == SocketSlot::kClosed && isSaved(w, i))
+      connectSlot(w, i);
+  }
+  if (tick == kPanelsTick) {
+    for (Frame& frame : w.frmDevice) frame.setEnabled(true);
+    w.Timer3.setEnabled(true);
+  }
+  if (tick == kLastTick) endReload(w);
+}
+
+void countdownStep(OptionIP& w) {
+  if (w.failureTick >= kCountdownEnd) {
+    w.failureTick = 0;
+    w.Timer2.setEnabled(false);
+    w.tloading.setEnabled(true);
+  } else {
+    ++w.failureTick;
+  }
+  w.Label4.setVisible(true);
+  w.Label4.setCaption("Gagal koneksi..." + std::to_string(w.failureTick));
+}
+
+}  // namespace rtupoll

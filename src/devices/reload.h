@@ -1,0 +1,10 @@
+#pragma once
+
+namespace rtupoll {
+class OptionIP;
+
+// One tick of the reload sequence (timer tloading).
+void reloadStep(OptionIP& w);
+// One tick of the failure countdown (timer Timer2).
+void countdownStep(OptionIP& w);
+}  // namespace rtupoll

@@ -1,0 +1,58 @@
+#pragma once
+
+// One device slot's TCP client socket, with the members the window uses.
+// State() reads 0 when closed and 7 when connected; any other value means
+// neither (4 resolving, 6 connecting, 8 closing or ended by the peer,
+// 9 failed). A failed or peer-ended link keeps its value until Close().
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "runtime/env.h"
+
+namespace rtupoll {
+
+class SocketSlot {
+ public:
+  static constexpr std::int16_t kClosed = 0;
+  static constexpr std::int16_t kResolving = 4;
+  static constexpr std::int16_t kConnecting = 6;
+  static constexpr std::int16_t kConnected = 7;
+  static constexpr std::int16_t kClosing = 8;
+  static constexpr std::int16_t kError = 9;
+
+  // on_data_arrival(index, bytes waiting) runs when received bytes wait.
+  SocketSlot(Env& env, int index);
+  SocketSlot(const SocketSlot&) = delete;
+  SocketSlot& operator=(const SocketSlot&) = delete;
+
+  void setOnDataArrival(std::function<void(int, std::int32_t)> handler) { on_data_arrival_ = std::move(handler); }
+
+  const std::string& RemoteHost() const { return remote_host_; }
+  void setRemoteHost(const std::string& host) { remote_host_ = host; }
+  std::int32_t RemotePort() const { return remote_port_; }
+  // False, and the previous port kept, for a port outside 1..65535.
+  bool setRemotePort(std::int32_t port);
+
+  // Starts an attempt and returns at once; false (nothing done) unless closed.
+  bool Connect();
+  std::int16_t State() const;
+  void Close();
+  // False when the socket is not connected or refuses the bytes.
+  bool SendData(std::span<const std::uint8_t> bytes);
+  // Takes the next received byte; false when none waits.
+  bool GetData(std::uint8_t& byte);
+  std::int32_t bytesWaiting() const;
+
+ private:
+  int index_;
+  std::string remote_host_;
+  std::int32_t remote_port_ = 0;
+  std::function<void(int, std::int32_t)> on_data_arrival_;
+  std::unique_ptr<SocketDriver> driver_;
+};
+
+}  // namespace rtupoll

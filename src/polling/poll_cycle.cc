@@ -1,0 +1,33 @@
+#include "polling/poll_cycle.h"
+
+#include "base/number_text.h"
+#include "polling/read_request.h"
+#include "ui/option_ip.h"
+
+namespace rtupoll {
+
+void pollStep(OptionIP& w) {
+  w.Timer4.setEnabled(false);
+  w.bar[0].setVisible(true);
+  w.currentRow = w.currentRow < kLastReadDef ? static_cast<std::int16_t>(w.currentRow + 1) : std::int16_t{0};
+  for (int r = 0; r < kReadDefs; ++r)
+    w.strReg[static_cast<std::size_t>(r)].setBackColor(r == w.currentRow ? colors::kGreen : colors::kWindowBackground);
+  sendReadRequest(w);
+}
+
+void finishRead(OptionIP& w) {
+  if (w.currentRow < kLastReadDef)
+    w.Timer4.setEnabled(true);
+  else
+    w.strReg[kLastReadDef].setBackColor(colors::kWindowBackground);
+}
+
+void markValuesUnknown(OptionIP& w) {
+  const int row = w.currentRow;
+  const auto count = wholeTextNumber(w.LegReg[static_cast<std::size_t>(row)].text(), w.env().decimalSeparator());
+  if (!count) return;
+  // Rows past the table's end cannot be written; stop there.
+  for (int r = 1; r <= *count && r < w.tabel.rows(); ++r) w.tabel.setText(r, (row + 1) * 2, "???");
+}
+
+}  // namespace rtupoll

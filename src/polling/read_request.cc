@@ -1,0 +1,99 @@
+#include "polling/read_request.h"
+
+#include <optional>
+
+#include "base/number_text.h"
+#include "polling/poll_cycle.h"
+#include "ui/option_ip.h"
+
+namespace rtupoll {
+
+namespace {
+
+constexpr std::uint8_t kUnitId = 1;
+constexpr std::uint8_t kReadHoldingRegisters = 3;
+
+// A 16-bit field as two bytes, each sent only if it lies in 0..255 (and as
+// 0 otherwise): a start or count outside 0..0xFFFF is not wrapped around.
+struct ByteField {
+  std::uint8_t high = 0;
+  std::uint8_t low = 0;
+};
+
+ByteField splitBytes(std::optional<std::int32_t> value) {
+  ByteField field;
+  if (!value) return field;
+  const std::int32_t low = *value % 256;   // remainder keeps the sign of the value
+  const std::int32_t high = *value / 256;  // truncated toward zero
+  if (low >= 0 && low <= 255) field.low = static_cast<std::uint8_t>(low);
+  if (high >= 0 && high <= 255) field.high = static_cast<std::uint8_t>(high);
+  return field;
+}
+
+// The first register is counted from 1 on screen and from 0 on the wire.
+// The text must be a number as a whole; the address minus one goes through
+// its decimal text and back, so a fractional part survives only where the
+// user's decimal separator is a full stop.
+std::optional<std::int32_t> startingAddress(const OptionIP& w, int row) {
+  const char sep = w.env().decimalSeparator();
+  const auto first = wholeTextNumber(w.strReg[static_cast<std::size_t>(row)].text(), sep);
+  if (!first) return std::nullopt;
+  return toInt32(leadingNumber(numberText(*first - 1, sep)));
+}
+
+// The count is read only up to where its leading number ends ("12abc" is 12).
+std::optional<std::int32_t> quantity(const OptionIP& w, int row) {
+  return toInt32(leadingNumber(w.LegReg[static_cast<std::size_t>(row)].text()));
+}
+
+void sendOnConnectedSlot(OptionIP& w, int row) {
+  const std::uint8_t slot = w.requestSlot;
+  const ByteField start = splitBytes(startingAddress(w, row));
+  const ByteField count = splitBytes(quantity(w, row));
+  const std::uint16_t tid = w.nextTransactionId++;  // wraps after 0xFFFF
+
+  // Request frame, Modbus Messaging on TCP/IP Implementation Guide V1.0b:
+  // MBAP header (transaction id, protocol 0, length 6, unit id), then the
+  // PDU of function 3: starting address and quantity, big-endian.
+  w.requestFrame = {static_cast<std::uint8_t>(tid >> 8), static_cast<std::uint8_t>(tid & 0xFF), 0, 0, 0, 6,
+                    kUnitId, kReadHoldingRegisters, start.high, start.low, count.high, count.low};
+  w.requestSent = true;
+
+  // Half a frame left from an earlier answer must not merge with this one's.
+  w.replyStreams[slot].clear();
+  if (w.Winsock1(slot).SendData(w.requestFrame))
+    w.outstanding = {true, slot, tid, count.high * 256 + count.low};
+
+  Label& status = w.lblStatus[slot];
+  status.setCaption(status.caption() == "Transmit" ? "Transmit.............." : "Transmit");
+}
+
+void skipDisconnectedSlot(OptionIP& w) {
+  const std::uint8_t slot = w.requestSlot;
+  w.lblStatus[slot].setCaption("Not connected");
+  // The slot was meant to be connected but its link is gone: reload.
+  if (w.Winsock1(slot).State() != SocketSlot::kConnected && !w.cmdConnect[slot].enabled())
+    w.tloading.setEnabled(true);
+  markValuesUnknown(w);
+  finishRead(w);
+}
+
+}  // namespace
+
+void sendReadRequest(OptionIP& w) {
+  const int row = w.currentRow;
+  // A new request ends the wait for any earlier one; a late answer to it
+  // will be discarded.
+  w.outstanding.active = false;
+
+  // With no device chosen the request goes to the slot of the previous one.
+  const int choice = w.LstIP[static_cast<std::size_t>(row)].listIndex();
+  if (choice >= 0 && choice < kSlots) w.requestSlot = static_cast<std::uint8_t>(choice);
+
+  if (w.Winsock1(w.requestSlot).State() == SocketSlot::kConnected)
+    sendOnConnectedSlot(w, row);
+  else
+    skipDisconnectedSlot(w);
+}
+
+}  // namespace rtupoll

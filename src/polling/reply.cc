@@ -1,0 +1,111 @@
+#include "polling/reply.h"
+
+#include <string>
+#include <vector>
+
+#include "base/number_text.h"
+#include "polling/mbap_frame.h"
+#include "polling/poll_cycle.h"
+#include "ui/option_ip.h"
+
+namespace rtupoll {
+
+namespace {
+
+constexpr std::uint8_t kReadHoldingRegisters = 3;
+constexpr std::uint8_t kExceptionFlag = 0x80;
+// Offsets in a Modbus TCP answer to function 3.
+constexpr std::size_t kFunctionCode = 7;
+constexpr std::size_t kByteCount = 8;  // or the exception code
+constexpr std::size_t kFirstValue = 9;
+
+void showStatus(OptionIP& w, const std::string& caption, Color color) {
+  Label& status = w.lblStatus[w.requestSlot];
+  status.setCaption(caption);
+  status.setBackColor(color);
+}
+
+// The answer is not the values asked for: say so and show no values.
+void rejectAnswer(OptionIP& w, const std::string& caption) {
+  showStatus(w, caption, colors::kYellow);
+  markValuesUnknown(w);
+  finishRead(w);
+}
+
+// Writes the register values, high byte first, into the current row's value
+// column: rows 1 to the read definition's count, as far as the answer goes.
+void writeValues(OptionIP& w, const std::vector<std::uint8_t>& frame) {
+  const int row = w.currentRow;
+  const auto count = wholeTextNumber(w.LegReg[static_cast<std::size_t>(row)].text(), w.env().decimalSeparator());
+  if (!count) return;
+  std::uint8_t ordinal = 1;
+  for (std::size_t i = kFirstValue; static_cast<double>(i) <= 2 * *count + kFirstValue - 1 && i + 1 < frame.size();
+       i += 2) {
+    const unsigned value = frame[i] * 256u + frame[i + 1];
+    w.tabel.setText(ordinal, (row + 1) * 2, std::to_string(value));
+    if (*count > ordinal) ++ordinal;
+  }
+}
+
+// The answer to the outstanding request, as one whole frame.
+void handleAnswer(OptionIP& w, const std::vector<std::uint8_t>& frame, int quantity) {
+  if (w.Winsock1(w.requestSlot).State() != SocketSlot::kConnected || !w.requestSent) {
+    showStatus(w, "Data Loss", colors::kYellow);
+    finishRead(w);
+    return;
+  }
+  const std::uint8_t function = frame[kFunctionCode];
+  if (function == (kReadHoldingRegisters | kExceptionFlag)) {
+    rejectAnswer(w, "Exception " + std::to_string(frame[kByteCount]));
+    return;
+  }
+  const std::size_t byte_count = frame[kByteCount];
+  if (function != kReadHoldingRegisters || byte_count != 2u * static_cast<unsigned>(quantity) ||
+      frame.size() != kFirstValue + byte_count) {
+    rejectAnswer(w, "Data Loss");
+    return;
+  }
+  writeValues(w, frame);
+  showStatus(w, "Received", colors::kGreen);
+  finishRead(w);
+}
+
+bool answersOutstanding(const OptionIP& w, int socket, const std::vector<std::uint8_t>& frame) {
+  return w.outstanding.active && w.outstanding.slot == socket &&
+         bigEndian16(&frame[0]) == w.outstanding.transaction_id;
+}
+
+}  // namespace
+
+void handleReply(OptionIP& w, int socketIndex, std::int32_t /*bytesWaiting*/) {
+  if (socketIndex < 0 || socketIndex >= kSlots) return;
+  std::vector<std::uint8_t>& stream = w.replyStreams[static_cast<std::size_t>(socketIndex)];
+  SocketSlot& socket = w.Winsock1(socketIndex);
+  // Take everything waiting, not just what the event announced: bytes left
+  // in the socket would raise no further event.
+  for (std::uint8_t byte = 0; socket.GetData(byte);) stream.push_back(byte);
+
+  std::vector<std::uint8_t> frame;
+  for (;;) {
+    switch (takeFrame(stream, frame)) {
+      case FrameStatus::kIncomplete:
+        return;
+      case FrameStatus::kCorrupt:
+        // No frame boundary can be trusted any more: drop what is buffered.
+        stream.clear();
+        if (w.outstanding.active && w.outstanding.slot == socketIndex) {
+          w.outstanding.active = false;
+          rejectAnswer(w, "Data Loss");
+        }
+        return;
+      case FrameStatus::kComplete:
+        // Anything but the answer to the outstanding request is dropped.
+        if (!answersOutstanding(w, socketIndex, frame)) break;
+        w.outstanding.active = false;
+        handleAnswer(w, frame, w.outstanding.quantity);
+        break;
+    }
+  }
+}
+
+}  // namespace rtupoll

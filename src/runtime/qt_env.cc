@@ -1,0 +1,71 @@
+#include "runtime/qt_env.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLocale>
+
+#include "runtime/qt_socket.h"
+
+namespace rtupoll {
+
+namespace {
+
+class QtTimer : public TimerDriver {
+ public:
+  explicit QtTimer(std::function<void()> on_tick) : on_tick_(std::move(on_tick)) {
+    // The poll clock must keep its second to the millisecond; Qt's default
+    // coarse timers may drift by 5 %.
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { on_tick_(); });
+  }
+
+  void start(std::chrono::milliseconds interval) override { timer_.start(interval); }
+  void stop() override { timer_.stop(); }
+
+ private:
+  std::function<void()> on_tick_;
+  QTimer timer_;
+};
+
+}  // namespace
+
+QtEnv::QtEnv() {
+  deadline_timer_.setSingleShot(true);
+  deadline_timer_.setTimerType(Qt::PreciseTimer);
+}
+
+std::unique_ptr<TimerDriver> QtEnv::createTimer(std::function<void()> on_tick) {
+  return std::make_unique<QtTimer>(std::move(on_tick));
+}
+
+std::unique_ptr<SocketDriver> QtEnv::createSocket(std::function<void()> on_data_arrival) {
+  return std::make_unique<QtSocket>(std::move(on_data_arrival));
+}
+
+Nanos QtEnv::monotonicNow() const { return std::chrono::steady_clock::now().time_since_epoch(); }
+
+void QtEnv::waitForEvents(Nanos deadline) {
+  const Nanos left = deadline - monotonicNow();
+  if (left <= Nanos(0)) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return;
+  }
+  // Rounded up, so that the wake-up never comes before the deadline.
+  deadline_timer_.start(std::chrono::ceil<std::chrono::milliseconds>(left));
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  deadline_timer_.stop();
+}
+
+std::string QtEnv::programFolder() const {
+  return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+}
+
+char QtEnv::decimalSeparator() const {
+  const QString point = QLocale::system().decimalPoint();
+  // The number readers work on 8-bit text; a separator outside ASCII
+  // (Arabic, Persian) cannot occur in it.
+  if (point.isEmpty() || point.front().unicode() > 0x7F) return '.';
+  return static_cast<char>(point.front().unicode());
+}
+
+}  // namespace rtupoll

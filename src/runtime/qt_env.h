@@ -1,0 +1,28 @@
+#pragma once
+
+// The Env of the real program: Qt's event loop, precise QTimers and
+// QTcpSockets. Create it after the QApplication and use it on that thread.
+
+#include <QTimer>
+
+#include "runtime/env.h"
+
+namespace rtupoll {
+
+class QtEnv : public Env {
+ public:
+  QtEnv();
+
+  std::unique_ptr<TimerDriver> createTimer(std::function<void()> on_tick) override;
+  std::unique_ptr<SocketDriver> createSocket(std::function<void()> on_data_arrival) override;
+  Nanos monotonicNow() const override;
+  void waitForEvents(Nanos deadline) override;
+  std::string programFolder() const override;
+  char decimalSeparator() const override;
+
+ private:
+  // Wakes a wait that has nothing else to do when its deadline comes.
+  QTimer deadline_timer_;
+};
+
+}  // namespace rtupoll

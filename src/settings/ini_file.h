@@ -1,0 +1,52 @@
+#pragma once
+
+// The INI reader and writer of setting.ini. They keep the rules of the
+// Windows profile functions (GetPrivateProfileStringA and
+// WritePrivateProfileStringA) that the operators' files were written under:
+//
+// - "[name]" starts a section; "key=value" is an entry; any other line
+//   (comments, blank lines, garbage) holds nothing. Section and key names
+//   match without regard to ASCII letter case; blanks around names and
+//   values are not part of them. Only the first section of a name counts,
+//   and in it the first entry of a key.
+// - A value ends at a zero byte, as it did in the C buffer.
+// - A present key is rewritten in place; a missing key is added after the
+//   last non-blank line of its section; a missing section is added at the
+//   end of the file. Every other byte of the file stays as it was, and the
+//   lines the writer adds end with CR LF.
+//
+// The file holds 8-bit Windows-1252 text; the functions on paths take and
+// give UTF-8, the functions on text work on the file's own bytes.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rtupoll {
+
+// The reader had a buffer of 255 bytes, one of them for the closing zero.
+inline constexpr std::size_t kIniValueLimit = 254;
+
+// The value of the key, or the default when the file, the section or the
+// key is missing or the file cannot be read. A present empty value stays
+// empty. At most kIniValueLimit characters.
+std::string readIniString(const std::string& path, std::string_view section, std::string_view key,
+                          std::string_view default_value);
+
+// Stores the value under the key, creating the file, the section or the key
+// as needed; the file is replaced as a whole, so a failure or a crash leaves
+// the old one. CR and LF are dropped from the value (a value cannot add
+// lines), and it ends at a zero byte. False when the file cannot be read or
+// written. Names are plain words: no line break, '=', '[' or ']'.
+bool writeIniString(const std::string& path, std::string_view section, std::string_view key,
+                    std::string_view value);
+
+// The same on the file's bytes: the stored value (without a length limit),
+// or nothing when the section or the key is missing.
+std::optional<std::string_view> iniValue(std::string_view text, std::string_view section, std::string_view key);
+// The file's bytes with the value stored under the key.
+std::string withIniValue(std::string_view text, std::string_view section, std::string_view key,
+                         std::string_view value);
+
+}  // namespace rtupoll

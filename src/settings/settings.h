@@ -1,0 +1,32 @@
+#pragma once
+
+// The settings file setting.ini next to the program: one section "set"
+// with 24 keys, read key by key at start-up and written key by key by save.
+
+#include <string>
+
+namespace rtupoll {
+class Env;
+class OptionIP;
+
+// The program's folder followed by "/setting.ini", built anew on every call.
+std::string settingsPath(const Env& env);
+
+// The value stored under the key, or the default when the file, the section
+// or the key is missing; at most 254 characters.
+std::string readSetting(const Env& env, const std::string& section, const std::string& key,
+                        const std::string& default_value);
+std::string readSetting(const Env& env, const std::string& section, const std::string& key, bool default_value);
+// Keeps a literal default from choosing the Boolean overload.
+inline std::string readSetting(const Env& env, const std::string& section, const std::string& key,
+                               const char* default_value) {
+  return readSetting(env, section, key, std::string(default_value));
+}
+
+// Stores the value under the key; nonzero on success. An empty value is
+// stored as an empty value, never as a deletion.
+int writeSetting(const Env& env, const std::string& section, const std::string& key, const std::string& value);
+
+// Writes the 24 keys from the window's controls, in table order.
+void save(OptionIP& w);
+}  // namespace rtupoll

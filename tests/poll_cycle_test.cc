@@ -1,0 +1,115 @@
+#include "polling/poll_cycle.h"
+
+#include <algorithm>
+#include <set>
+
+#include "support/window_fixture.h"
+
+namespace rtupoll::testing {
+namespace {
+
+// Five read definitions over the three devices; device k answers register
+// address a with 1000 * k + a.
+class PollCycleTest : public WindowFixture {
+ protected:
+  void startAllSaved() {
+    writeSettings({true, true, true}, {{"1", "2", 0}, {"11", "2", 1}, {"21", "1", 2}, {"31", "1", 0}, {"41", "1", 1}});
+    startAndRunReload();
+  }
+  static int lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+};
+
+TEST_F(PollCycleTest, AllDevicesAnsweringArePolledOnceASecond) {
+  startAllSaved();
+  ASSERT_TRUE(w.Timer3.enabled());
+  ASSERT_EQ(w.currentRow, 4);
+  // The first tick of the poll clock: read definition 0 is highlighted and
+  // asked for, and the line is written before any answer is handled.
+  ASSERT_TRUE(env.advanceUntil([&] { return w.currentRow == 0; }, 1100ms));
+  EXPECT_EQ(w.strReg[0].backColor(), colors::kGreen);
+  for (int r = 1; r < 5; ++r) EXPECT_EQ(w.strReg[static_cast<std::size_t>(r)].backColor(), colors::kWindowBackground);
+  EXPECT_EQ(dataCsv(), ",1>>,,11>>,,21>>,,31>>,,41>>,\r\n");
+  EXPECT_EQ(w.txt_print.text(), ",1>>,,11>>,,21>>,,31>>,,41>>,");
+  EXPECT_EQ(w.lb_file.caption(), "\\data.csv");
+
+  // The whole cycle: five exchanges and four 10 ms gaps, well within the second.
+  advance(100ms);
+  EXPECT_EQ(cell(1, 2), "0");
+  EXPECT_EQ(cell(2, 2), "1");
+  EXPECT_EQ(cell(1, 4), "1010");
+  EXPECT_EQ(cell(2, 4), "1011");
+  EXPECT_EQ(cell(1, 6), "2020");
+  EXPECT_EQ(cell(1, 8), "30");
+  EXPECT_EQ(cell(1, 10), "1040");
+  EXPECT_EQ(w.currentRow, 4);
+  EXPECT_EQ(w.strReg[4].backColor(), colors::kWindowBackground);
+  EXPECT_FALSE(w.Timer4.enabled());
+  const std::size_t requests = device[0].requests().size();
+  advance(800ms);
+  EXPECT_EQ(device[0].requests().size(), requests);  // rests until the next tick
+
+  advance(200ms);
+  EXPECT_EQ(dataCsv(), ",1>>,0,11>>,1010,21>>,2020,31>>,30,41>>,1040\r\n");
+  // A thousand cycles later each device has been asked exactly its share.
+  advance(1000s);
+  EXPECT_EQ(device[0].requests().size(), 2u * 1002);
+  EXPECT_EQ(device[1].requests().size(), 2u * 1002);
+  EXPECT_EQ(device[2].requests().size(), 1002u);
+}
+
+TEST_F(PollCycleTest, WithEveryDeviceDownEachTickWalksAllFiveAndWritesOneLine) {
+  writeSettings({false, false, false}, {{"1", "2", 0}, {"11", "2", 1}, {"21", "1", 2}, {"31", "1", 0}, {"41", "1", 1}});
+  startAndRunReload();
+  for (int tick = 0; tick < 20; ++tick) {
+    ASSERT_TRUE(env.advanceUntil([&] { return w.currentRow == 0; }, 1100ms));
+    EXPECT_EQ(lines(dataCsv()), 1);
+    advance(45ms);  // four gaps of 10 ms
+    EXPECT_EQ(w.currentRow, 4);
+    EXPECT_FALSE(w.Timer4.enabled());
+    for (int col : {2, 4, 6, 8, 10}) EXPECT_EQ(cell(1, col), "???");
+    EXPECT_EQ(cell(2, 2), "???");
+    EXPECT_EQ(cell(3, 2), "");
+    EXPECT_FALSE(w.tloading.enabled());  // nobody asked for these slots
+  }
+  EXPECT_EQ(dataCsv(), ",1>>,???,11>>,???,21>>,???,31>>,???,41>>,???\r\n");
+  for (int i = 0; i < kSlots; ++i) EXPECT_TRUE(sent(i).empty());
+}
+
+TEST_F(PollCycleTest, ASilentDeviceHoldsTheCycleUntilTheNextTick) {
+  device[2].setMode(FakeDevice::Mode::kSilent);
+  startAllSaved();
+  ASSERT_TRUE(env.advanceUntil([&] { return w.currentRow == 0; }, 1100ms));
+  advance(500ms);
+  EXPECT_EQ(w.currentRow, 2);
+  EXPECT_EQ(cell(1, 4), "1010");
+  EXPECT_EQ(cell(1, 8), "");
+  const std::string before = dataCsv();
+  ASSERT_TRUE(env.advanceUntil([&] { return w.currentRow == 3; }, 600ms));
+  EXPECT_NE(dataCsv(), before);
+  EXPECT_EQ(lines(dataCsv()), 1);
+  advance(50ms);
+  EXPECT_EQ(cell(1, 8), "30");
+  EXPECT_EQ(cell(1, 10), "1040");
+  EXPECT_EQ(cell(1, 6), "");
+  EXPECT_EQ(status(2), "Transmit");
+}
+
+TEST_F(PollCycleTest, LateAnswersNeverLandInAnotherReadDefinitionsColumn) {
+  device[1].setLatency(1500ms);  // always overtaken by the poll clock
+  startAllSaved();
+  const std::set<std::string> column2{"", "0"}, column6{"", "2020"}, column8{"", "30"};
+  for (int tick = 0; tick < 30; ++tick) {
+    advance(250ms);
+    EXPECT_TRUE(column2.count(cell(1, 2))) << cell(1, 2);
+    EXPECT_EQ(cell(1, 4), "");
+    EXPECT_TRUE(column6.count(cell(1, 6))) << cell(1, 6);
+    EXPECT_TRUE(column8.count(cell(1, 8))) << cell(1, 8);
+    EXPECT_EQ(cell(1, 10), "");
+    EXPECT_LE(lines(dataCsv()), 1);
+  }
+  EXPECT_EQ(cell(1, 6), "2020");
+  EXPECT_EQ(cell(1, 8), "30");
+}
+
+}  // namespace
+}  // namespace rtupoll::testing

@@ -1,0 +1,217 @@
+// The device simulator as the demo and the end-to-end tests use it: started as
+// a process, asked over raw Modbus TCP frames on loopback.
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <cstdint>
+#include <vector>
+
+namespace rtupoll {
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+// Starts rtu-sim and reads the ports it prints; kills it when the test ends,
+// and --seconds bounds its life even if the test itself dies.
+class Simulator {
+ public:
+  explicit Simulator(const QStringList& args) {
+    process_.setProgram(RTU_SIM_EXE);
+    process_.setArguments(args);
+    process_.start();
+  }
+  ~Simulator() {
+    if (process_.state() != QProcess::NotRunning) {
+      process_.kill();
+      process_.waitForFinished(kWaitMs);
+    }
+  }
+
+  // The ports of the "listening on 127.0.0.1:PORT" lines, in command-line order.
+  std::vector<quint16> waitForPorts(size_t count) {
+    static const QRegularExpression line(R"(^listening on 127\.0\.0\.1:(\d+)$)");
+    std::vector<quint16> ports;
+    QElapsedTimer clock;
+    clock.start();
+    while (ports.size() < count && clock.elapsed() < kWaitMs) {
+      if (!process_.canReadLine() && !process_.waitForReadyRead(kWaitMs - clock.elapsed())) break;
+      while (process_.canReadLine()) {
+        auto match = line.match(QString::fromLatin1(process_.readLine()).trimmed());
+        if (match.hasMatch()) ports.push_back(match.captured(1).toUShort());
+      }
+    }
+    return ports;
+  }
+
+  QProcess& process() { return process_; }
+
+ private:
+  QProcess process_;
+};
+
+QByteArray readRequest(uint16_t transactionId, uint16_t address, uint16_t count) {
+  const uint8_t frame[] = {uint8_t(transactionId >> 8), uint8_t(transactionId), 0, 0, 0, 6, 1, 3,
+                           uint8_t(address >> 8),       uint8_t(address),       uint8_t(count >> 8),
+                           uint8_t(count)};
+  return QByteArray(reinterpret_cast<const char*>(frame), sizeof frame);
+}
+
+uint16_t word(const QByteArray& bytes, int at) {
+  return uint16_t(uint8_t(bytes[at]) << 8 | uint8_t(bytes[at + 1]));
+}
+
+bool connectTo(QTcpSocket& socket, quint16 port) {
+  socket.connectToHost("127.0.0.1", port);
+  return socket.waitForConnected(kWaitMs);
+}
+
+// One whole answer: the 6-byte MBAP prefix, then as many bytes as its length field says.
+QByteArray readAnswer(QTcpSocket& socket) {
+  QByteArray answer;
+  QElapsedTimer clock;
+  clock.start();
+  auto expected = [&] { return answer.size() < 6 ? 6 : 6 + word(answer, 4); };
+  while (answer.size() < expected() && clock.elapsed() < kWaitMs) {
+    if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(kWaitMs - clock.elapsed())) break;
+    answer += socket.read(expected() - answer.size());
+  }
+  return answer;
+}
+
+QByteArray ask(QTcpSocket& socket, uint16_t transactionId, uint16_t address, uint16_t count) {
+  socket.write(readRequest(transactionId, address, count));
+  return readAnswer(socket);
+}
+
+// The register values of a valid function-3 answer.
+std::vector<uint16_t> registersOf(const QByteArray& answer) {
+  std::vector<uint16_t> values;
+  for (int at = 9; at + 1 < answer.size(); at += 2) values.push_back(word(answer, at));
+  return values;
+}
+
+TEST(RtuSim, ServesChangingAndFixedHoldingRegistersPerDevice) {
+  Simulator sim({"--port", "0", "--port", "0", "--seconds", "30"});
+  auto ports = sim.waitForPorts(2);
+  ASSERT_EQ(ports.size(), 2u);
+  EXPECT_NE(ports[0], ports[1]);
+
+  QTcpSocket first, second;
+  ASSERT_TRUE(connectTo(first, ports[0]));
+  ASSERT_TRUE(connectTo(second, ports[1]));
+
+  QElapsedTimer total;
+  total.start();
+  QByteArray answer = ask(first, 0x0001, 0, 10);
+  ASSERT_EQ(answer.size(), 29);
+  EXPECT_EQ(word(answer, 0), 0x0001) << "transaction identifier echoed";
+  EXPECT_EQ(word(answer, 2), 0) << "protocol identifier";
+  EXPECT_EQ(word(answer, 4), 23) << "unit, function, byte count and 10 registers";
+  EXPECT_EQ(uint8_t(answer[6]), 1) << "unit identifier";
+  EXPECT_EQ(uint8_t(answer[7]), 3) << "function";
+  EXPECT_EQ(uint8_t(answer[8]), 20) << "byte count";
+  auto before = registersOf(answer);
+  ASSERT_EQ(before.size(), 10u);
+  EXPECT_LE(before[1], 2000) << "sine stays within 0..2000";
+  EXPECT_LT(before[2], 100) << "sawtooth stays within 0..99";
+  for (uint16_t address = 3; address < 10; ++address) EXPECT_EQ(before[address], 100 + address);
+
+  // A second device at the same moment shows other values.
+  auto other = registersOf(ask(second, 0x1234, 0, 10));
+  ASSERT_EQ(other.size(), 10u);
+  EXPECT_GE(other[0], 1000) << "the second device's counter starts at 1000";
+  for (uint16_t address = 3; address < 10; ++address) EXPECT_EQ(other[address], 200 + address);
+
+  // Register 0 counts whole seconds: after at least 1.5 s it has gone up by at
+  // least one and by no more than the seconds that passed overall (rounded up).
+  QElapsedTimer between;
+  between.start();
+  while (between.elapsed() < 1500) QThread::msleep(1500 - between.elapsed());
+  answer = ask(first, 0x0002, 0, 1);
+  const double elapsedSeconds = total.elapsed() / 1000.0;
+  ASSERT_EQ(answer.size(), 11);
+  EXPECT_EQ(word(answer, 0), 0x0002);
+  const int counted = word(answer, 9) - before[0];
+  EXPECT_GE(counted, 1);
+  EXPECT_LE(counted, int(elapsedSeconds) + 1);
+}
+
+TEST(RtuSim, AnswersAnAddressBeyondTheMapWithException2) {
+  Simulator sim({"--port", "0", "--seconds", "30"});
+  auto ports = sim.waitForPorts(1);
+  ASSERT_EQ(ports.size(), 1u);
+  QTcpSocket socket;
+  ASSERT_TRUE(connectTo(socket, ports[0]));
+
+  QByteArray answer = ask(socket, 0x0007, 65530, 10);
+  ASSERT_EQ(answer.size(), 9);
+  EXPECT_EQ(word(answer, 0), 0x0007);
+  EXPECT_EQ(word(answer, 2), 0);
+  EXPECT_EQ(word(answer, 4), 3);
+  EXPECT_EQ(uint8_t(answer[7]), 0x83) << "exception to function 3";
+  EXPECT_EQ(uint8_t(answer[8]), 2) << "illegal data address";
+
+  // The connection stays usable after an exception.
+  EXPECT_EQ(ask(socket, 0x0008, 9999, 1).size(), 11);
+}
+
+TEST(RtuSim, ServesSeveralClientsOnOnePortAndCoalescedRequests) {
+  Simulator sim({"--port", "0", "--seconds", "30"});
+  auto ports = sim.waitForPorts(1);
+  ASSERT_EQ(ports.size(), 1u);
+  QTcpSocket early, late;
+  ASSERT_TRUE(connectTo(early, ports[0]));
+  ASSERT_TRUE(connectTo(late, ports[0]));
+
+  // The client that connected second is served while the first stays idle.
+  QByteArray answer = ask(late, 0x0100, 10, 2);
+  ASSERT_EQ(answer.size(), 13);
+  EXPECT_EQ(word(answer, 0), 0x0100);
+  EXPECT_EQ(registersOf(answer), (std::vector<uint16_t>{10, 11}));
+
+  // Two requests in one write are both answered, in order.
+  early.write(readRequest(0x0101, 20, 1) + readRequest(0x0102, 30, 1));
+  QByteArray firstAnswer = readAnswer(early);
+  QByteArray secondAnswer = readAnswer(early);
+  ASSERT_EQ(firstAnswer.size(), 11);
+  ASSERT_EQ(secondAnswer.size(), 11);
+  EXPECT_EQ(word(firstAnswer, 0), 0x0101);
+  EXPECT_EQ(word(firstAnswer, 9), 20);
+  EXPECT_EQ(word(secondAnswer, 0), 0x0102);
+  EXPECT_EQ(word(secondAnswer, 9), 30);
+}
+
+TEST(RtuSim, StopsByItselfOnSigtermAndRefusesOtherAddresses) {
+  {
+    Simulator sim({"--port", "0", "--seconds", "0.5"});
+    ASSERT_EQ(sim.waitForPorts(1).size(), 1u);
+    ASSERT_TRUE(sim.process().waitForFinished(kWaitMs)) << "--seconds ends the simulator";
+    EXPECT_EQ(sim.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sim.process().exitCode(), 0);
+  }
+  {
+    Simulator sim({"--port", "0", "--seconds", "30"});
+    ASSERT_EQ(sim.waitForPorts(1).size(), 1u);
+    sim.process().terminate();
+    ASSERT_TRUE(sim.process().waitForFinished(kWaitMs));
+    EXPECT_EQ(sim.process().exitStatus(), QProcess::NormalExit) << "SIGTERM is handled, not fatal";
+    EXPECT_EQ(sim.process().exitCode(), 0);
+  }
+  {
+    Simulator sim({"--bind", "0.0.0.0", "--port", "0", "--seconds", "30"});
+    ASSERT_TRUE(sim.process().waitForFinished(kWaitMs));
+    EXPECT_EQ(sim.process().exitCode(), 2);
+    EXPECT_FALSE(sim.process().readAllStandardOutput().contains("listening"));
+  }
+}
+
+}  // namespace
+}  // namespace rtupoll

@@ -1,0 +1,158 @@
+#include "polling/read_request.h"
+
+#include "support/window_fixture.h"
+
+namespace rtupoll::testing {
+namespace {
+
+class ReadRequestTest : public WindowFixture {
+ protected:
+  ReadRequestTest() {
+    w.tabel.setRows(30);
+    w.tabel.setCols(30);
+  }
+  // Sends read definition `row` with these texts and returns bytes 2 to 11
+  // of the frame that went out.
+  Bytes request(const std::string& first, const std::string& count, int row = 0) {
+    w.currentRow = static_cast<std::int16_t>(row);
+    w.LstIP[static_cast<std::size_t>(row)].setListIndex(0);
+    w.strReg[static_cast<std::size_t>(row)].setText(first);
+    w.LegReg[static_cast<std::size_t>(row)].setText(count);
+    const std::size_t before = sent(0).size();
+    sendReadRequest(w);
+    EXPECT_EQ(sent(0).size(), before + 1);
+    const Bytes& frame = sent(0).back();
+    EXPECT_EQ(frame.size(), 12u);
+    return Bytes(frame.begin() + 2, frame.end());
+  }
+  static Bytes body(std::uint8_t sh, std::uint8_t sl, std::uint8_t ch, std::uint8_t cl) {
+    return {0, 0, 0, 6, 1, 3, sh, sl, ch, cl};
+  }
+};
+
+TEST_F(ReadRequestTest, ConvertsTheTextsIntoStartingAddressAndQuantity) {
+  connectNow(0);
+  ASSERT_EQ(status(0), "Connected OK");
+  EXPECT_EQ(request("1", "10"), body(0x00, 0x00, 0x00, 0x0A));
+  EXPECT_EQ(request("301", "2"), body(0x01, 0x2C, 0x00, 0x02));
+  EXPECT_EQ(request("257", "1"), body(0x01, 0x00, 0x00, 0x01));
+  // Register 0 is address -1: the low byte is out of range and goes as 0.
+  EXPECT_EQ(request("0", "1"), body(0, 0, 0, 1));
+  EXPECT_EQ(request("000", "1"), body(0, 0, 0, 1));
+  // 65537 is address 65536: the high byte 256 is out of range.
+  EXPECT_EQ(request("65537", "1"), body(0, 0, 0, 1));
+  // Not a number as a whole: address 0. As a count it reads as 12.
+  EXPECT_EQ(request("12abc", "3"), body(0, 0, 0, 3));
+  EXPECT_EQ(request("5", "12abc"), body(0, 4, 0, 12));
+  EXPECT_EQ(request("5", ""), body(0, 4, 0, 0));
+  // Counts round halves to even.
+  EXPECT_EQ(request("1", "2.5"), body(0, 0, 0, 2));
+  EXPECT_EQ(request("1", "3.5"), body(0, 0, 0, 4));
+  EXPECT_EQ(request("1", "&H10"), body(0, 0, 0, 16));
+  // A count above 0xFFFF: each byte is taken on its own (70000 = 273 * 256 + 112).
+  EXPECT_EQ(request("1", "70000"), body(0, 0, 0, 112));
+}
+
+TEST_F(ReadRequestTest, UsesTheUsersDecimalSeparatorForTheFirstRegister) {
+  VirtualEnv comma_env(folder.path(), ',');
+  OptionIP comma(comma_env);
+  FakeDevice peer;
+  comma_env.listen(kHost, port(0), &peer);
+  comma.txtIP[0].setText(kHost);
+  comma.txtPort[0].setText(std::to_string(port(0)));
+  comma.Winsock1(0).setRemoteHost(kHost);
+  comma.Winsock1(0).setRemotePort(port(0));
+  comma.Winsock1(0).Connect();
+  comma_env.advance(10ms);
+  comma.LstIP[0].setListIndex(0);
+  comma.currentRow = 0;
+  // "3,5" is 3.5; minus one is "2,5", read back as 2 since a comma ends it.
+  comma.strReg[0].setText("3,5");
+  comma.LegReg[0].setText("1");
+  sendReadRequest(comma);
+  EXPECT_EQ(comma_env.socket(0).writes().back()[9], 2);
+  // In the full-stop format 3.5 - 1 = 2.5 rounds to the even 2 as well, and 4.5 - 1 to 4.
+  EXPECT_EQ(request("3.5", "1")[7], 2);
+  EXPECT_EQ(request("5.5", "1")[7], 4);
+}
+
+TEST_F(ReadRequestTest, CountsTheTransactionIdentifierUpAndWraps) {
+  connectNow(0);
+  request("1", "1");
+  EXPECT_EQ(lastTransactionId(0), 0);
+  request("1", "1");
+  EXPECT_EQ(lastTransactionId(0), 1);
+  w.nextTransactionId = 0xFFFF;
+  request("1", "1");
+  EXPECT_EQ(lastTransactionId(0), 0xFFFF);
+  request("1", "1");
+  EXPECT_EQ(lastTransactionId(0), 0);
+}
+
+TEST_F(ReadRequestTest, TogglesTheTransmitCaptionOnConsecutiveSends) {
+  connectNow(0);
+  device[0].setMode(FakeDevice::Mode::kSilent);
+  request("1", "1");
+  EXPECT_EQ(status(0), "Transmit");
+  request("1", "1");
+  EXPECT_EQ(status(0), "Transmit..............");
+  request("1", "1");
+  EXPECT_EQ(status(0), "Transmit");
+  EXPECT_TRUE(w.requestSent);
+  EXPECT_FALSE(w.Timer4.enabled());  // the answer moves the poll on, not the send
+}
+
+TEST_F(ReadRequestTest, MarksValuesUnknownAndMovesOnWhenTheSlotIsDown) {
+  w.currentRow = 2;
+  w.LstIP[2].setListIndex(1);
+  w.strReg[2].setText("7");
+  w.LegReg[2].setText("3");
+  sendReadRequest(w);
+  EXPECT_EQ(status(1), "Not connected");
+  EXPECT_EQ(statusColor(1), colors::kLightRed);  // the colour is left alone
+  for (int r = 1; r <= 3; ++r) EXPECT_EQ(cell(r, 6), "???");
+  EXPECT_EQ(cell(4, 6), "");
+  EXPECT_TRUE(w.Timer4.enabled());
+  EXPECT_TRUE(sent(1).empty());
+  // The Connect button is enabled: nobody asked for this slot, no reload.
+  EXPECT_FALSE(w.tloading.enabled());
+
+  // The last read definition ends the cycle's highlight instead.
+  w.Timer4.setEnabled(false);
+  w.currentRow = 4;
+  w.strReg[4].setBackColor(colors::kGreen);
+  w.LstIP[4].setListIndex(2);
+  w.LegReg[4].setText("30");
+  sendReadRequest(w);
+  EXPECT_EQ(w.strReg[4].backColor(), colors::kWindowBackground);
+  EXPECT_FALSE(w.Timer4.enabled());
+  EXPECT_EQ(cell(29, 10), "???");  // row 30 does not exist and is skipped
+}
+
+TEST_F(ReadRequestTest, StartsTheReloadWhenASlotMeantToBeConnectedIsDown) {
+  connectNow(1);
+  ASSERT_FALSE(w.cmdConnect[1].enabled());
+  device[1].link()->closeFromPeer();
+  advance(1ms);
+  ASSERT_NE(w.Winsock1(1).State(), SocketSlot::kConnected);
+  w.currentRow = 0;
+  w.LstIP[0].setListIndex(1);
+  sendReadRequest(w);
+  EXPECT_EQ(status(1), "Not connected");
+  EXPECT_TRUE(w.tloading.enabled());
+}
+
+TEST_F(ReadRequestTest, WithoutADeviceChoiceUsesTheSlotOfThePreviousRequest) {
+  connectNow(2);
+  w.currentRow = 0;
+  w.LstIP[0].setListIndex(2);
+  w.LegReg[0].setText("1");
+  sendReadRequest(w);
+  w.LstIP[0].setListIndex(-1);
+  sendReadRequest(w);
+  EXPECT_EQ(sent(2).size(), 2u);
+  EXPECT_EQ(w.requestSlot, 2);
+}
+
+}  // namespace
+}  // namespace rtupoll::testing
