@@ -1,1 +1,27 @@
-int main() { return 0; }
+// rtupoll: the window OptionIP, polling Modbus TCP devices until it closes.
+
+#include <QApplication>
+
+#include "runtime/qt_env.h"
+#include "ui/option_ip.h"
+#include "view/option_ip_view.h"
+#include "view/quit_signals.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  rtupoll::OptionIPView* shown = nullptr;
+  // First, so that a signal that comes early still closes the window in
+  // order once the event loop runs.
+  rtupoll::QuitSignals quit_signals([&shown] {
+    if (shown != nullptr) shown->close();
+  });
+
+  rtupoll::QtEnv env;
+  rtupoll::OptionIP window(env);
+  rtupoll::OptionIPView view(window);
+  window.load();
+  view.show();
+  shown = &view;
+  // The program ends when its window closes.
+  return app.exec();
+}

@@ -20,7 +20,10 @@ class ReadRequestTest : public WindowFixture {
     w.LegReg[static_cast<std::size_t>(row)].setText(count);
     const std::size_t before = sent(0).size();
     sendReadRequest(w);
-    EXPECT_EQ(sent(0).size(), before + 1);
+    if (sent(0).size() != before + 1) {
+      ADD_FAILURE() << "no frame was sent";
+      return {};
+    }
     const Bytes& frame = sent(0).back();
     EXPECT_EQ(frame.size(), 12u);
     return Bytes(frame.begin() + 2, frame.end());
@@ -54,6 +57,7 @@ TEST_F(ReadRequestTest, ConvertsTheTextsIntoStartingAddressAndQuantity) {
 }
 
 TEST_F(ReadRequestTest, UsesTheUsersDecimalSeparatorForTheFirstRegister) {
+  connectNow(0);
   VirtualEnv comma_env(folder.path(), ',');
   OptionIP comma(comma_env);
   FakeDevice peer;

@@ -108,8 +108,9 @@ TEST_F(ReplyTest, OnlyTheFirstOfTwoCoalescedAnswersCounts) {
   const std::uint16_t second = requestRow1();
   EXPECT_EQ(second, tid + 1);
   advance(5ms);
-  EXPECT_EQ(status(0), "Transmit..............");
+  EXPECT_EQ(status(0), "Transmit");
   EXPECT_EQ(cell(1, 4), "11");
+  EXPECT_FALSE(w.Timer4.enabled());
   arrive(0, answerFrame(second, {21, 22}));
   expectValues("21", "22");
 }

@@ -52,7 +52,7 @@ bool writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes) {
+bool writeFileAtomically(const std::string& path, std::string_view bytes, Durability durability) {
   if (refusesWrites(path)) return false;
   std::string temp_path;
   const int fd = createTemporary(path, temp_path);
@@ -60,7 +60,7 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes) {
 
   // The data must be on the disk before the rename makes it the file;
   // otherwise a power loss could leave the new name on an empty file.
-  bool ok = copyMode(path, fd) && writeAll(fd, bytes) && fsync(fd) == 0;
+  bool ok = copyMode(path, fd) && writeAll(fd, bytes) && (durability == Durability::kReplaceOnly || fsync(fd) == 0);
   ok = (close(fd) == 0) && ok;
   ok = ok && rename(temp_path.c_str(), path.c_str()) == 0;
   if (!ok) unlink(temp_path.c_str());

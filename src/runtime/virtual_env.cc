@@ -100,6 +100,7 @@ void VirtualSocket::connectToHost(const std::string& host, std::uint16_t port) {
     state_ = LinkState::kConnected;
     peer_ = peer;
     link_ = std::make_shared<VirtualLink>(env_, this);
+    if (peer != nullptr) peer->onAccept(*link_);
   });
 }
 

@@ -49,6 +49,8 @@ class VirtualPeer {
  public:
   virtual ~VirtualPeer() = default;
   virtual ConnectPlan onConnect() { return {}; }
+  // The connection stands; the link is the peer's way to talk first.
+  virtual void onAccept(VirtualLink& /*link*/) {}
   // Every write of the client, as it was written.
   virtual void onData(VirtualLink& link, const std::vector<std::uint8_t>& bytes) = 0;
 };

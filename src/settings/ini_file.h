@@ -39,14 +39,12 @@ std::string readIniString(const std::string& path, std::string_view section, std
 // the old one. CR and LF are dropped from the value (a value cannot add
 // lines), and it ends at a zero byte. False when the file cannot be read or
 // written. Names are plain words: no line break, '=', '[' or ']'.
-bool writeIniString(const std::string& path, std::string_view section, std::string_view key,
-                    std::string_view value);
+bool writeIniString(const std::string& path, std::string_view section, std::string_view key, std::string_view value);
 
 // The same on the file's bytes: the stored value (without a length limit),
 // or nothing when the section or the key is missing.
 std::optional<std::string_view> iniValue(std::string_view text, std::string_view section, std::string_view key);
 // The file's bytes with the value stored under the key.
-std::string withIniValue(std::string_view text, std::string_view section, std::string_view key,
-                         std::string_view value);
+std::string withIniValue(std::string_view text, std::string_view section, std::string_view key, std::string_view value);
 
 }  // namespace rtupoll

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/number_text.h"
+#include "settings/setting_keys.h"
 #include "settings/settings.h"
 #include "ui/option_ip.h"
 
@@ -10,14 +11,11 @@ namespace rtupoll {
 
 namespace {
 
-constexpr const char* kSection = "set";
 constexpr int kTableSize = 30;
 constexpr int kFixedColumnWidth = 400;  // twips
 constexpr int kValueColumnWidth = 800;
 constexpr int kLastSizedColumn = 19;
 constexpr int kRowHeight = 300;
-
-std::string numbered(const char* key, int index) { return key + std::to_string(index); }
 
 // The register captions of read definition r: "first + k>>" in rows 1 to
 // its count. A count or first register that is not a number gives none,
@@ -35,11 +33,23 @@ void writeCaptions(OptionIP& w, int r) {
 
 // A device choice that is not an integer naming an entry (or -1) falls back
 // to the first entry, as for a missing key.
-void applyDeviceChoice(OptionIP& w, int r, const std::string& text) {
-  ComboBox& combo = w.LstIP[static_cast<std::size_t>(r)];
+void applyDeviceChoice(OptionIP& w, std::size_t r, const std::string& text) {
+  ComboBox& combo = w.LstIP[r];
   const auto number = wholeTextNumber(text, w.env().decimalSeparator());
   const auto index = number ? toInt16(*number) : std::nullopt;
   if (!index || !combo.setListIndex(*index)) combo.setListIndex(0);
+}
+
+// Puts the text read for key k of the group where it belongs.
+void applySetting(OptionIP& w, SettingGroupId group, std::size_t k, const std::string& text) {
+  switch (group) {
+    case SettingGroupId::kConnectState: w.savedConnectState[k] = text; break;
+    case SettingGroupId::kPort: w.txtPort[k].setText(text); break;
+    case SettingGroupId::kHost: w.txtIP[k].setText(text); break;
+    case SettingGroupId::kFirstRegister: w.strReg[k].setText(text); break;
+    case SettingGroupId::kRegisterCount: w.LegReg[k].setText(text); break;
+    case SettingGroupId::kDeviceChoice: applyDeviceChoice(w, k, text); break;
+  }
 }
 
 }  // namespace
@@ -53,17 +63,11 @@ void startUp(OptionIP& w) {
   w.tabel.setColWidth(0, kFixedColumnWidth);
   w.tabel.setRowHeight(kRowHeight);
 
-  for (int i = 0; i < kSlots; ++i)
-    w.savedConnectState[static_cast<std::size_t>(i)] = readSetting(env, kSection, numbered("Scon", i), true);
-  for (int i = 0; i < kSlots; ++i)
-    w.txtPort[static_cast<std::size_t>(i)].setText(readSetting(env, kSection, numbered("port", i), "502"));
-  for (int i = 0; i < kSlots; ++i)
-    w.txtIP[static_cast<std::size_t>(i)].setText(readSetting(env, kSection, numbered("txtIP", i), "192.168.1.1"));
-  for (int r = 0; r < kReadDefs; ++r)
-    w.strReg[static_cast<std::size_t>(r)].setText(readSetting(env, kSection, numbered("strreg", r), "000"));
-  for (int r = 0; r < kReadDefs; ++r)
-    w.LegReg[static_cast<std::size_t>(r)].setText(readSetting(env, kSection, numbered("legreg", r), "000"));
-  for (int r = 0; r < kReadDefs; ++r) applyDeviceChoice(w, r, readSetting(env, kSection, numbered("LstIP", r), "000"));
+  // Key by key in table order, each applied before the next is read.
+  for (const SettingGroup& group : kSettingGroups)
+    for (int k = 0; k < group.count; ++k)
+      applySetting(w, group.id, static_cast<std::size_t>(k),
+                   readSetting(env, kSettingsSection, settingKey(group, k), group.default_text));
 
   for (int c = 1; c <= kLastSizedColumn; ++c) w.tabel.setColWidth(c, kValueColumnWidth);
   for (int r = 0; r < kReadDefs; ++r) writeCaptions(w, r);

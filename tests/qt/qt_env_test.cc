@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "support/loopback.h"
+#include "qt/support/loopback.h"
 
 namespace rtupoll {
 namespace {

@@ -41,7 +41,6 @@ std::uint16_t FakeDevice::valueAt(std::uint16_t address) const {
 }
 
 void FakeDevice::onData(VirtualLink& link, const Bytes& bytes) {
-  link_ = link.weak_from_this();
   requests_.push_back(bytes);
   if (script_) {
     if (auto answer = script_(bytes)) link.deliver(*answer, latency_);

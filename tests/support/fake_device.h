@@ -28,6 +28,7 @@ class FakeDevice : public VirtualPeer {
   explicit FakeDevice(std::uint16_t value_offset = 0) : value_offset_(value_offset) {}
 
   ConnectPlan onConnect() override;
+  void onAccept(VirtualLink& link) override { link_ = link.weak_from_this(); }
   void onData(VirtualLink& link, const Bytes& bytes) override;
 
   void setMode(Mode mode) { mode_ = mode; }

@@ -1,4 +1,4 @@
-#include "support/loopback.h"
+#include "qt/support/loopback.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -1,0 +1,204 @@
+#include "settings/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "base/atomic_file.h"
+#include "base/codepage.h"
+
+namespace rtupoll {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t\r\v\f";
+constexpr std::string_view kBlanksAndLineEnds = " \t\r\v\f\n";
+constexpr std::string_view kLineEnd = "\r\n";
+
+// One line as offsets into the text: [begin, body_end) is its content,
+// [body_end, end) its line end ("\r\n", "\n", or nothing on a last line).
+struct Line {
+  std::size_t begin;
+  std::size_t body_end;
+  std::size_t end;
+};
+
+// A section: its header line, and its lines up to the next header.
+struct SectionSpan {
+  Line header;
+  std::size_t end;  // where the next header or the text begins
+};
+
+struct Entry {
+  std::string_view key;
+  std::string_view value;
+};
+
+std::string_view trimmed(std::string_view s) {
+  const auto first = s.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
+}
+
+char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool sameName(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](char x, char y) { return asciiLower(x) == asciiLower(y); });
+}
+
+// The line that starts at `begin`, which lies inside the text.
+Line lineAt(std::string_view text, std::size_t begin) {
+  const auto newline = text.find('\n', begin);
+  if (newline == std::string_view::npos) return {begin, text.size(), text.size()};
+  const bool crlf = newline > begin && text[newline - 1] == '\r';
+  return {begin, crlf ? newline - 1 : newline, newline + 1};
+}
+
+std::string_view bodyOf(std::string_view text, const Line& line) {
+  return text.substr(line.begin, line.body_end - line.begin);
+}
+
+// The name of a section header "[name]", or nothing for any other line.
+std::optional<std::string_view> headerName(std::string_view body) {
+  body = trimmed(body);
+  if (body.empty() || body.front() != '[') return std::nullopt;
+  const auto close = body.find(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return trimmed(body.substr(1, close - 1));
+}
+
+std::optional<Entry> entryOf(std::string_view body) {
+  const auto equals = body.find('=');
+  if (equals == std::string_view::npos) return std::nullopt;
+  std::string_view value = body.substr(equals + 1);
+  value = value.substr(0, value.find('\0'));
+  return Entry{trimmed(body.substr(0, equals)), trimmed(value)};
+}
+
+// The first line starting in [from, to) that holds `mark` and that
+// `wanted` accepts; `from` is the start of a line. Only lines with the mark
+// are looked at, and the search for it runs at memchr speed, so a file of
+// megabytes of blank lines or garbage is read in milliseconds.
+template <typename Wanted>
+std::optional<Line> firstLineWith(std::string_view text, char mark, std::size_t from, std::size_t to, Wanted wanted) {
+  for (std::size_t at = text.find(mark, from); at < to; at = text.find(mark, at)) {
+    const std::size_t newline = text.rfind('\n', at);
+    const Line line = lineAt(text, newline == std::string_view::npos ? 0 : newline + 1);
+    if (wanted(line)) return line;
+    at = line.end;
+  }
+  return std::nullopt;
+}
+
+std::optional<Line> nextHeader(std::string_view text, std::size_t from) {
+  return firstLineWith(text, '[', from, text.size(),
+                       [&](const Line& line) { return headerName(bodyOf(text, line)).has_value(); });
+}
+
+std::optional<SectionSpan> findSection(std::string_view text, std::string_view section) {
+  for (auto header = nextHeader(text, 0); header; header = nextHeader(text, header->end)) {
+    if (!sameName(*headerName(bodyOf(text, *header)), section)) continue;
+    const auto next = nextHeader(text, header->end);
+    return SectionSpan{*header, next ? next->begin : text.size()};
+  }
+  return std::nullopt;
+}
+
+// The key's first entry in the section.
+std::optional<Line> findKey(std::string_view text, const SectionSpan& span, std::string_view key) {
+  return firstLineWith(text, '=', span.header.end, span.end, [&](const Line& line) {
+    const auto entry = entryOf(bodyOf(text, line));
+    return entry && sameName(entry->key, key);
+  });
+}
+
+// The section's last line that holds more than blanks; the header if none does.
+Line lastNonBlankLine(std::string_view text, const SectionSpan& span) {
+  const std::string_view body = text.substr(span.header.end, span.end - span.header.end);
+  const auto last_char = body.find_last_not_of(kBlanksAndLineEnds);
+  if (last_char == std::string_view::npos) return span.header;
+  const auto newline = body.rfind('\n', last_char);
+  return lineAt(text, span.header.end + (newline == std::string_view::npos ? 0 : newline + 1));
+}
+
+// The value as the writer may store it: up to a zero byte, without line breaks.
+std::string storableValue(std::string_view value) {
+  std::string out(value.substr(0, value.find('\0')));
+  std::erase_if(out, [](char c) { return c == '\r' || c == '\n'; });
+  return out;
+}
+
+// The text with `inserted` put at `at`, closing an unterminated last line first.
+std::string spliced(std::string_view text, std::size_t at, std::size_t resume, const std::string& inserted) {
+  std::string out(text.substr(0, at));
+  if (!out.empty() && out.back() != '\n') out += kLineEnd;
+  out += inserted;
+  out += text.substr(resume);
+  return out;
+}
+
+// The file's bytes; an empty text for a file that does not exist, nothing
+// for one that exists but cannot be read.
+std::optional<std::string> fileBytes(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
+  struct stat status {};
+  std::string bytes;
+  if (fstat(fd, &status) == 0 && status.st_size > 0) bytes.reserve(static_cast<std::size_t>(status.st_size));
+  char chunk[65536];
+  for (;;) {
+    const ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      close(fd);
+      return got == 0 ? std::optional<std::string>(std::move(bytes)) : std::nullopt;
+    }
+    bytes.append(chunk, static_cast<std::size_t>(got));
+  }
+}
+
+}  // namespace
+
+std::optional<std::string_view> iniValue(std::string_view text, std::string_view section, std::string_view key) {
+  const auto span = findSection(text, section);
+  if (!span) return std::nullopt;
+  const auto line = findKey(text, *span, key);
+  if (!line) return std::nullopt;
+  return entryOf(bodyOf(text, *line))->value;
+}
+
+std::string withIniValue(std::string_view text, std::string_view section, std::string_view key,
+                         std::string_view value) {
+  const std::string entry = std::string(key) + "=" + storableValue(value) + std::string(kLineEnd);
+  const auto span = findSection(text, section);
+  if (!span) {
+    const std::string header = "[" + std::string(section) + "]" + std::string(kLineEnd);
+    return spliced(text, text.size(), text.size(), header + entry);
+  }
+  // The old entry goes with its line end; what comes before it is whole lines.
+  if (const auto line = findKey(text, *span, key)) return spliced(text, line->begin, line->end, entry);
+  const std::size_t after = lastNonBlankLine(text, *span).end;
+  return spliced(text, after, after, entry);
+}
+
+std::string readIniString(const std::string& path, std::string_view section, std::string_view key,
+                          std::string_view default_value) {
+  std::string bytes = utf8ToCp1252(default_value);
+  if (const auto text = fileBytes(path)) {
+    if (const auto stored = iniValue(*text, utf8ToCp1252(section), utf8ToCp1252(key))) bytes = *stored;
+  }
+  // Cut in the file's bytes, one to a character, before the conversion.
+  if (bytes.size() > kIniValueLimit) bytes.resize(kIniValueLimit);
+  return cp1252ToUtf8(bytes);
+}
+
+bool writeIniString(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
+  const auto text = fileBytes(path);
+  if (!text) return false;
+  return writeFileAtomically(path, withIniValue(*text, utf8ToCp1252(section), utf8ToCp1252(key), utf8ToCp1252(value)));
+}
+
+}  // namespace rtupoll

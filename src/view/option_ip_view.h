@@ -1,0 +1,78 @@
+#pragma once
+
+// The window OptionIP on screen. The model (OptionIP) holds every control's
+// state; this widget only mirrors it and hands the operator's typing,
+// choices and clicks back to it. Every model change merely schedules one
+// coalesced refresh, which copies just the controls that changed since the
+// last one: the reload sequence moves the progress bar 200 times a second,
+// far more often than a screen can show.
+
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "ui/option_ip.h"
+#include "view/twips.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace rtupoll {
+
+class OptionIPView : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The model must outlive the view.
+  explicit OptionIPView(OptionIP& w, QWidget* parent = nullptr);
+  ~OptionIPView() override;
+
+  // Copies every change of the model since the last refresh into the widgets.
+  void refresh();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  // Runs shut-down and always lets the window close.
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  struct Mirror {
+    const Control* control;
+    std::function<void(std::uint64_t since)> copy;
+  };
+
+  void mirrorForm();
+  QGroupBox* mirrorFrame(const Frame& frame, const QString& name);
+  QLabel* mirrorLabel(const Label& label, const QString& name);
+  QLineEdit* mirrorTextBox(TextBox& box, const QString& name);
+  QPushButton* mirrorButton(Button& button, const QString& name);
+  QComboBox* mirrorComboBox(ComboBox& combo, const QString& name);
+  QProgressBar* mirrorProgressBar(const ProgressBar& bar, const QString& name);
+  void mirrorTable(const ResultsTable& table);
+
+  // Places the widget at the control's geometry, inside its frame if it has
+  // one, and mirrors enabled and visible as well as what `copy` copies.
+  void addMirror(const Control& control, QWidget* widget, const QString& name,
+                 std::function<void()> copy);
+  QWidget* parentFor(const Control& control);
+  void scheduleRefresh();
+  void showPointer(int pointer);
+
+  OptionIP& w_;
+  TwipScale scale_;
+  std::map<const Control*, QWidget*> frames_;
+  std::vector<Mirror> mirrors_;
+  QTimer refresh_timer_;
+  std::uint64_t seen_ = 0;
+  bool wait_cursor_ = false;
+};
+
+}  // namespace rtupoll

@@ -1,0 +1,272 @@
+// The window on screen (offscreen): what it shows before start-up, how the
+// operator's input reaches the model, and how model changes come back.
+
+#include "view/option_ip_view.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "runtime/qt_env.h"
+#include "qt/support/input.h"
+#include "qt/support/loopback.h"
+#include "view/twips.h"
+
+namespace rtupoll {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::clickCenter;
+using testing::pressKey;
+using testing::typeText;
+using testing::waitUntil;
+
+constexpr Nanos kPatience = 20s;
+
+// The real runtime, with the program's folder in a temporary folder, so
+// that shut-down writes its settings there.
+class TempFolderEnv : public QtEnv {
+ public:
+  explicit TempFolderEnv(std::string folder) : folder_(std::move(folder)) {}
+  std::string programFolder() const override { return folder_; }
+
+ private:
+  std::string folder_;
+};
+
+class OptionIPViewTest : public ::testing::Test {
+ protected:
+  template <typename W>
+  W* widget(const char* name) {
+    W* found = view.findChild<W*>(name);
+    if (found == nullptr) ADD_FAILURE() << "no widget " << name;
+    return found;
+  }
+  QColor paletteColor(const char* name, QPalette::ColorRole role) {
+    return widget<QWidget>(name)->palette().color(role);
+  }
+
+  QTemporaryDir folder;
+  TempFolderEnv env{folder.path().toStdString()};
+  OptionIP model{env};
+  OptionIPView view{model};
+  TwipScale scale{view};
+};
+
+TEST_F(OptionIPViewTest, BeforeStartUpTheWindowShowsItsCreationState) {
+  EXPECT_EQ(view.windowTitle(), "Form1");
+  EXPECT_EQ(view.size(), QSize(scale.x(14025), scale.y(6255)));
+  EXPECT_EQ(view.width(), 14025 * view.logicalDpiX() / 1440);
+
+  const int frame_tops[] = {1080, 2640, 4320};
+  for (int i = 0; i < 3; ++i) {
+    const std::string n = std::to_string(i);
+    auto* frame = widget<QGroupBox>(("frmDevice" + n).c_str());
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->title(), "Device A");
+    EXPECT_FALSE(frame->isEnabled());
+    EXPECT_EQ(frame->geometry(), scale.rect({240, frame_tops[i], 3855, 1575}));
+    auto* host = widget<QLineEdit>(("txtIP" + n).c_str());
+    ASSERT_NE(host, nullptr);
+    EXPECT_EQ(host->parentWidget(), frame);
+    EXPECT_EQ(host->geometry(), scale.rect({120, 600, 2535, 375}));
+    EXPECT_FALSE(widget<QPushButton>(("cmdConnect" + n).c_str())->isEnabled());
+    EXPECT_EQ(widget<QLabel>(("lblStatus" + n).c_str())->text(), "Label3");
+    EXPECT_EQ(paletteColor(("lblStatus" + n).c_str(), QPalette::Window), QColor(255, 128, 128));
+    EXPECT_EQ(widget<QLineEdit>(("txtPort" + n).c_str())->text(), "502");
+  }
+  EXPECT_FALSE(widget<QPushButton>("cmdRead")->isVisibleTo(&view));
+  EXPECT_FALSE(widget<QPushButton>("cmdConnectDev")->isVisibleTo(&view));
+  EXPECT_TRUE(widget<QLabel>("Label4")->isVisibleTo(&view));
+  EXPECT_EQ(widget<QLabel>("Label5")->text(), "DEVICE");
+  EXPECT_EQ(widget<QLabel>("Label30")->text(), "Star Register");
+  EXPECT_EQ(widget<QLabel>("Label31")->text(), "LegRegister");
+  EXPECT_EQ(widget<QLabel>("lb_file")->text(), "Label6");
+  EXPECT_EQ(widget<QLineEdit>("txt_print")->text(), "Text1");
+  EXPECT_EQ(widget<QLineEdit>("strReg3")->geometry(), scale.rect({5640 + 3 * 960, 1320, 855, 285}));
+  // Text boxes are white as the desktop paints them; labels have the face colour.
+  EXPECT_EQ(paletteColor("strReg3", QPalette::Base), QApplication::palette().color(QPalette::Base));
+  EXPECT_EQ(paletteColor("Label5", QPalette::Window), QApplication::palette().color(QPalette::Button));
+
+  auto* choice = widget<QComboBox>("LstIP0");
+  ASSERT_NE(choice, nullptr);
+  ASSERT_EQ(choice->count(), 3);
+  EXPECT_EQ(choice->itemText(0), "-A");
+  EXPECT_EQ(choice->itemText(2), "-C");
+  EXPECT_TRUE(choice->isEditable());
+  EXPECT_EQ(choice->currentText(), "");
+
+  auto* bar = widget<QProgressBar>("bar0");
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->minimum(), 0);
+  EXPECT_EQ(bar->maximum(), 1000);
+  EXPECT_EQ(bar->value(), 0);
+  EXPECT_FALSE(bar->isTextVisible());
+
+  auto* grid = widget<QTableWidget>("tabel");
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(grid->geometry(), scale.rect({4200, 2400, 9615, 3615}));
+  EXPECT_EQ(grid->rowCount(), 2);
+  EXPECT_EQ(grid->columnCount(), 2);
+  EXPECT_TRUE(grid->horizontalHeader()->isHidden());
+  EXPECT_TRUE(grid->verticalHeader()->isHidden());
+  EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+  EXPECT_FALSE(model.tloading.enabled());
+  EXPECT_FALSE(model.Timer2.enabled());
+  EXPECT_FALSE(model.Timer3.enabled());
+  EXPECT_FALSE(model.Timer4.enabled());
+}
+
+TEST_F(OptionIPViewTest, TypingAndChoosingReachTheModel) {
+  model.frmDevice[0].setEnabled(true);
+  view.refresh();
+
+  auto* host = widget<QLineEdit>("txtIP0");
+  host->selectAll();
+  typeText(host, "127.0.0.1");
+  EXPECT_EQ(model.txtIP[0].text(), "127.0.0.1");
+
+  auto* first = widget<QLineEdit>("strReg2");
+  first->selectAll();
+  typeText(first, "300");
+  EXPECT_EQ(model.strReg[2].text(), "300");
+  view.refresh();
+  EXPECT_EQ(first->text(), "300");
+  EXPECT_EQ(first->cursorPosition(), 3);
+
+  auto* choice = widget<QComboBox>("LstIP1");
+  ASSERT_NE(model.LstIP[1].listIndex(), 2);
+  choice->lineEdit()->selectAll();
+  typeText(choice->lineEdit(), "-C");
+  EXPECT_EQ(model.LstIP[1].listIndex(), 2);
+  choice->lineEdit()->selectAll();
+  typeText(choice->lineEdit(), "xyz");
+  EXPECT_EQ(model.LstIP[1].listIndex(), -1);
+  view.refresh();
+  // A text that names no entry stays as typed; it is no choice at all.
+  EXPECT_EQ(choice->currentText(), "xyz");
+  EXPECT_EQ(choice->count(), 3);
+
+  pressKey(choice, Qt::Key_Down);
+  const int chosen = choice->currentIndex();
+  ASSERT_GE(chosen, 0);
+  EXPECT_EQ(model.LstIP[1].listIndex(), chosen);
+  pressKey(choice, Qt::Key_Return);
+  EXPECT_EQ(choice->count(), 3) << "Enter added an entry";
+}
+
+TEST_F(OptionIPViewTest, ButtonsInADisabledFrameTakeNoClick) {
+  auto* disconnect = widget<QPushButton>("cmdDisconnect0");
+  clickCenter(disconnect);
+  disconnect->click();
+  EXPECT_EQ(model.lblStatus[0].caption(), "Label3");
+
+  // Once the frame is enabled, the same click runs the handler: the closed
+  // slot is reported disconnected at once.
+  model.frmDevice[0].setEnabled(true);
+  view.refresh();
+  clickCenter(disconnect);
+  EXPECT_EQ(model.lblStatus[0].caption(), "Disconnected");
+  ASSERT_TRUE(waitUntil(env, [&] { return widget<QLabel>("lblStatus0")->text() == "Disconnected"; }, kPatience));
+  EXPECT_EQ(paletteColor("lblStatus0", QPalette::Window), QColor(255, 0, 0));
+  EXPECT_EQ(model.lblStatus[1].caption(), "Label3");
+}
+
+TEST_F(OptionIPViewTest, ModelChangesArriveCoalescedAndLeaveEqualWidgetsAlone) {
+  auto* bar = widget<QProgressBar>("bar0");
+  for (int value = 1; value <= 500; ++value) model.bar[0].setValue(static_cast<float>(value));
+  EXPECT_EQ(bar->value(), 0) << "the view copied a change at once instead of coalescing";
+  ASSERT_TRUE(waitUntil(env, [&] { return bar->value() == 500; }, kPatience));
+
+  // A text box whose text already matches is not rewritten: the
+  // operator's cursor stays where it is.
+  auto* host = widget<QLineEdit>("txtIP0");
+  host->setCursorPosition(3);
+  model.txtIP[0].setBackColor(colors::kGreen);
+  ASSERT_TRUE(waitUntil(env, [&] { return host->palette().color(QPalette::Base) == QColor(0, 255, 0); }, kPatience));
+  EXPECT_EQ(host->cursorPosition(), 3);
+  model.txtIP[0].setText("device-a");
+  ASSERT_TRUE(waitUntil(env, [&] { return host->text() == "device-a"; }, kPatience));
+
+  auto* choice = widget<QComboBox>("LstIP2");
+  model.LstIP[2].setListIndex(2);
+  ASSERT_TRUE(waitUntil(env, [&] { return choice->currentText() == "-C"; }, kPatience));
+  model.LstIP[2].setListIndex(-1);
+  ASSERT_TRUE(waitUntil(env, [&] { return choice->currentText().isEmpty(); }, kPatience));
+
+  model.Label4.setVisible(false);
+  model.Label4.setCaption("Gagal koneksi...3");
+  ASSERT_TRUE(waitUntil(env, [&] { return !widget<QLabel>("Label4")->isVisibleTo(&view); }, kPatience));
+  EXPECT_EQ(widget<QLabel>("Label4")->text(), "Gagal koneksi...3");
+
+  // The wait pointer is on while the model asks for it, and off after.
+  model.form.setMousePointer(Form::kWaitPointer);
+  ASSERT_TRUE(waitUntil(env, [] { return QApplication::overrideCursor() != nullptr; }, kPatience));
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  model.form.setMousePointer(Form::kDefaultPointer);
+  ASSERT_TRUE(waitUntil(env, [] { return QApplication::overrideCursor() == nullptr; }, kPatience));
+}
+
+TEST_F(OptionIPViewTest, TheGridFollowsShapeSizesAndCells) {
+  auto* grid = widget<QTableWidget>("tabel");
+  ResultsTable& table = model.tabel;
+  table.setRows(30);
+  table.setCols(30);
+  table.setColWidth(0, 400);
+  table.setColWidth(1, 800);
+  table.setRowHeight(300);
+  table.setText(3, 1, "102>>");
+  table.setText(3, 2, "65535");
+  ASSERT_TRUE(waitUntil(env, [&] { return grid->rowCount() == 30 && grid->columnCount() == 30; }, kPatience));
+  EXPECT_EQ(grid->columnWidth(0), scale.x(400));
+  EXPECT_EQ(grid->columnWidth(1), scale.x(800));
+  EXPECT_EQ(grid->columnWidth(25), scale.x(ResultsTable::kDefaultColumnWidth));
+  EXPECT_EQ(grid->rowHeight(20), scale.y(300));
+  ASSERT_NE(grid->item(3, 2), nullptr);
+  EXPECT_EQ(grid->item(3, 1)->text(), "102>>");
+  EXPECT_EQ(grid->item(3, 2)->text(), "65535");
+  EXPECT_FALSE(grid->item(3, 2)->flags() & Qt::ItemIsEditable);
+
+  // The fixed row and column look like headers and take no selection.
+  const QColor face = grid->palette().color(QPalette::Button);
+  for (const auto& [r, c] : {std::pair{0, 0}, std::pair{0, 29}, std::pair{29, 0}}) {
+    QTableWidgetItem* cell = grid->item(r, c);
+    ASSERT_NE(cell, nullptr) << r << "," << c;
+    EXPECT_EQ(cell->background().color(), face);
+    EXPECT_EQ(cell->flags(), Qt::ItemIsEnabled);
+  }
+
+  table.setText(3, 2, "");
+  ASSERT_TRUE(waitUntil(env, [&] { return grid->item(3, 2)->text().isEmpty(); }, kPatience));
+  EXPECT_EQ(grid->item(3, 1)->text(), "102>>");
+}
+
+TEST_F(OptionIPViewTest, ClosingRunsShutDownAndIsNeverRefused) {
+  view.show();
+  QCloseEvent close;
+  QApplication::sendEvent(&view, &close);
+  EXPECT_TRUE(close.isAccepted());
+  EXPECT_TRUE(model.unloaded());
+
+  QFile settings(folder.filePath("setting.ini"));
+  ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+  const QByteArray text = settings.readAll();
+  EXPECT_TRUE(text.startsWith("[set]\r\nScon0=True\r\n")) << text.toStdString();
+  EXPECT_EQ(text.count("\r\n"), 25);
+  EXPECT_TRUE(view.close());
+}
+
+}  // namespace
+}  // namespace rtupoll

@@ -1,0 +1,61 @@
+// The built program end to end, in a temporary program folder. Every host
+// it could reach is on loopback: with no settings file no slot is saved,
+// so nothing connects, and a prepared file names 127.0.0.1 only.
+
+#include <QByteArray>
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include "qt/support/program_folder.h"
+
+namespace rtupoll {
+namespace {
+
+using testing::ProgramFolder;
+
+QByteArray iniLines(const QList<QByteArray>& lines) {
+  QByteArray text;
+  for (const QByteArray& line : lines) text += line + "\r\n";
+  return text;
+}
+
+TEST(ProgramTest, FirstRunInAnEmptyFolderSavesTheDefaultsOnSigterm) {
+  ProgramFolder folder;
+  ASSERT_TRUE(folder.start());
+  ASSERT_TRUE(folder.stopWith(SIGTERM));
+
+  EXPECT_EQ(folder.read("setting.ini"),
+            iniLines({"[set]", "Scon0=True", "Scon1=True", "Scon2=True", "port0=502", "port1=502", "port2=502",
+                      "txtIP0=192.168.1.1", "txtIP1=192.168.1.1", "txtIP2=192.168.1.1", "strreg0=000",
+                      "strreg1=000", "strreg2=000", "strreg3=000", "strreg4=000", "legreg0=000", "legreg1=000",
+                      "legreg2=000", "legreg3=000", "legreg4=000", "LstIP0=0", "LstIP1=0", "LstIP2=0", "LstIP3=0",
+                      "LstIP4=0"}));
+  // Next to the program, nowhere else, and no temporary file left over.
+  const QStringList files = folder.files();
+  EXPECT_TRUE(files == QStringList({"rtupoll", "setting.ini"}) ||
+              files == QStringList({"data.csv", "rtupoll", "setting.ini"}))
+      << files.join(' ').toStdString();
+  EXPECT_TRUE(folder.filesInWorkingFolder().isEmpty());
+}
+
+TEST(ProgramTest, EveryQuitSignalClosesTheWindowInOrder) {
+  // One key is missing, so a save that ran shows: it adds the key.
+  const QList<QByteArray> stored = {
+      "[set]",          "Scon0=True",     "Scon1=True",     "Scon2=True",     "port0=1502",     "port1=1503",
+      "port2=1504",     "txtIP0=127.0.0.1", "txtIP1=127.0.0.1", "txtIP2=127.0.0.1", "strreg0=100", "strreg1=7",
+      "strreg2=&H10",   "strreg3=",       "strreg4=000",    "legreg0=3",      "legreg1=2.5",    "legreg2=0",
+      "legreg3=000",    "legreg4=000",    "LstIP0=1",       "LstIP1=2",       "LstIP2=-1",      "LstIP3=0"};
+  for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signal_number);
+    ProgramFolder folder;
+    folder.write("setting.ini", iniLines(stored));
+    ASSERT_TRUE(folder.start());
+    ASSERT_TRUE(folder.stopWith(signal_number));
+    EXPECT_EQ(folder.read("setting.ini"), iniLines(stored) + "LstIP4=0\r\n");
+  }
+}
+
+}  // namespace
+}  // namespace rtupoll

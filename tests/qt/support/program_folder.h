@@ -1,0 +1,41 @@
+#pragma once
+
+// The built program in a temporary program folder of its own: the program
+// keeps setting.ini and data.csv next to itself, so each run gets a fresh
+// copy of the executable. It runs offscreen, from another working folder,
+// and is ended by a signal as a desktop session would end it.
+
+#include <QByteArray>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace rtupoll::testing {
+
+class ProgramFolder {
+ public:
+  ProgramFolder();
+  ~ProgramFolder();
+  ProgramFolder(const ProgramFolder&) = delete;
+  ProgramFolder& operator=(const ProgramFolder&) = delete;
+
+  QString filePath(const QString& name) const { return folder_.filePath(name); }
+  void write(const QString& name, const QByteArray& bytes) const;
+  QByteArray read(const QString& name) const;
+  QStringList files() const;
+  QStringList filesInWorkingFolder() const;
+
+  // Starts the program and returns once it has taken over the quit signals
+  // (false if it never did).
+  bool start();
+  // Sends the signal and waits for the program to end; true if it ended
+  // by itself with exit code 0.
+  bool stopWith(int signal_number);
+
+ private:
+  QTemporaryDir folder_;
+  QTemporaryDir working_folder_;
+  QProcess process_;
+};
+
+}  // namespace rtupoll::testing
