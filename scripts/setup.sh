@@ -1,0 +1,64 @@
+# Set-up shared by run-tests.sh and run-demo.sh; sourced, not run.
+# Installs the Debian packages the build, the tests and the demo need (only
+# those that are missing), then configures and builds into build/.
+
+RTUPOLL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+RTUPOLL_BUILD="$RTUPOLL_ROOT/build"
+
+# Build: cmake ninja-build g++ pkg-config; program: qt6-base-dev libgl-dev
+# (Qt's GUI module needs the GL headers); simulator: libmodbus-dev; tests:
+# libgtest-dev googletest; screenshots: xvfb xauth imagemagick; peer for the
+# benchmarks: mbpoll.
+RTUPOLL_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev libgl-dev
+  libmodbus-dev
+  libgtest-dev googletest
+  xvfb xauth imagemagick
+  mbpoll
+)
+
+# Prints, one a line, the given packages that dpkg does not have installed.
+rtupoll_missing_packages() {
+  local package
+  for package in "$@"; do
+    # "ii" is dpkg's abbreviation for wanted: install, state: installed.
+    if [[ "$(dpkg-query -W -f='${db:Status-Abbrev}' "$package" 2>/dev/null)" != ii* ]]; then
+      echo "$package"
+    fi
+  done
+}
+
+rtupoll_install_missing_packages() {
+  if ! command -v dpkg-query >/dev/null; then
+    echo "This set-up needs Debian (dpkg and apt-get)." >&2
+    return 1
+  fi
+  local missing
+  mapfile -t missing < <(rtupoll_missing_packages "${RTUPOLL_PACKAGES[@]}")
+  if ((${#missing[@]} == 0)); then
+    return 0
+  fi
+  local as_root=()
+  if ((EUID != 0)); then
+    if ! command -v sudo >/dev/null; then
+      echo "Missing Debian packages: ${missing[*]}; run as root to install them." >&2
+      return 1
+    fi
+    as_root=(sudo)
+  fi
+  echo "Installing missing Debian packages: ${missing[*]}"
+  "${as_root[@]}" apt-get update
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# Configures build/ and builds the given targets (everything when none are given).
+rtupoll_build() {
+  cmake -S "$RTUPOLL_ROOT" -B "$RTUPOLL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  local targets=()
+  if (($# > 0)); then
+    targets=(--target "$@")
+  fi
+  cmake --build "$RTUPOLL_BUILD" -j"$(nproc)" "${targets[@]}"
+}
