@@ -93,6 +93,17 @@ TEST_F(ReloadTest, ASavedSlotThatStaysDownIsCountedDownAndReloaded) {
   EXPECT_EQ(env.socket(2).connectCalls(), 2);
 }
 
+TEST_F(ReloadTest, ASavedSlotStaysSavedWhenTheWindowClosesBeforeItsReconnectTick) {
+  startWithSaved({false, false, true});
+  runToTick(200);
+  EXPECT_EQ(status(2), "Disconnected");
+  EXPECT_FALSE(w.cmdConnect[2].enabled());
+  w.unload();
+  const std::string saved = folder.read("setting.ini");
+  EXPECT_NE(saved.find("Scon2=False\r\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("Scon0=True\r\n"), std::string::npos) << saved;
+}
+
 TEST_F(ReloadTest, AnUnsavedSlotWhoseLinkDropsIsClosedNotReconnected) {
   startWithSaved({false, false, false});
   runToEnd();

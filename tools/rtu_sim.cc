@@ -7,7 +7,7 @@
 // that is refreshed from a monotonic clock just before the answer goes out.
 //
 // Holding registers 0..9999 of device d (d = 0 for the first port given,
-// 1 for the second, ...), values modulo 65536, t = seconds since start:
+// 1 for the second, ...; --first-device moves the start), values modulo 65536, t = seconds since start:
 //   0        counter      1000*d + floor(t)
 //   1        slow sine    round(1000 + 1000*sin(2*pi*(t/60 + d/3)))  (0..2000)
 //   2        sawtooth     (floor(t) + 33*d) mod 100
@@ -58,16 +58,19 @@ struct Options {
   std::vector<int> ports;
   std::optional<double> seconds;
   int delayMs = 0;
+  int firstDevice = 0;  // the number d of the first port's device
   bool verbose = false;
 };
 
 void printUsage(std::FILE* to) {
   std::fprintf(to,
-      "usage: rtu-sim [--port PORT]... [PORT]... [--seconds N] [--delay-ms N] [--verbose]\n"
+      "usage: rtu-sim [--port PORT]... [PORT]... [--seconds N] [--delay-ms N] [--first-device D] [--verbose]\n"
       "  Serves Modbus TCP holding registers 0..9999 on 127.0.0.1 at each PORT\n"
       "  (0 picks a free port). Prints \"listening on 127.0.0.1:PORT\" per port.\n"
       "  --seconds N    stop by itself after N seconds\n"
       "  --delay-ms N   answer each request N ms after it arrived (0..%d)\n"
+      "  --first-device D  number the devices from D instead of 0 (their values\n"
+      "                 differ by device), so separate processes act as other devices\n"
       "  --verbose      print one line per request\n"
       "  --bind ADDR    only 127.0.0.1 is accepted: the simulator serves loopback only\n",
       kMaxDelayMs);
@@ -119,6 +122,11 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       auto delay = text ? parseInteger(*text, 0, kMaxDelayMs) : std::nullopt;
       if (!delay) return refuse("needs a delay in milliseconds");
       options.delayMs = static_cast<int>(*delay);
+    } else if (arg == "--first-device") {
+      auto text = value();
+      auto device = text ? parseInteger(*text, 0, 5) : std::nullopt;
+      if (!device) return refuse("needs a device number from 0 to 5");
+      options.firstDevice = static_cast<int>(*device);
     } else if (arg == "--bind") {
       auto text = value();
       if (!text || *text != kLoopback) {
@@ -247,7 +255,7 @@ class Simulator {
   bool open() {
     devices_.resize(options_.ports.size());
     for (size_t i = 0; i < devices_.size(); ++i) {
-      devices_[i].index = static_cast<int>(i);
+      devices_[i].index = options_.firstDevice + static_cast<int>(i);
       if (!openDevice(devices_[i], options_.ports[i])) return false;
     }
     for (const Device& device : devices_) std::printf("listening on %s:%d\n", kLoopback, device.port);

@@ -55,7 +55,13 @@ void reloadStep(OptionIP& w) {
 
   const std::int16_t tick = w.loadingTick;
   for (int i = 0; i < kSlots; ++i) {
-    if (tick == kCloseTicks[i] && w.Winsock1(i).State() != SocketSlot::kConnected) disconnectSlot(w, i);
+    if (tick == kCloseTicks[i] && w.Winsock1(i).State() != SocketSlot::kConnected) {
+      disconnectSlot(w, i);
+      // This close is the reload's own, not the operator's: a saved slot
+      // stays meant to be connected, so that a window closed before its
+      // reconnect tick still saves it as such.
+      if (isSaved(w, i)) w.cmdConnect[static_cast<std::size_t>(i)].setEnabled(false);
+    }
     if (tick == kReconnectTicks[i] && w.Winsock1(i).State() == SocketSlot::kClosed && isSaved(w, i))
       connectSlot(w, i);
   }

@@ -29,18 +29,18 @@ class VirtualEnv::VirtualTimer : public TimerDriver {
   std::uint64_t seq() const { return seq_; }
 
   void fire() {
-    // The next tick is planned before this one runs; one that falls due
-    // while this tick is still running comes once, as soon as it returns.
     due_ += interval_;
-    if (due_ <= env_.now_) due_ = env_.now_ + interval_;
     seq_ = ++env_.seq_;
     const bool outer = in_tick_;
     const std::uint64_t outer_generation = tick_generation_;
+    const std::uint64_t generation = generation_;
     in_tick_ = true;
-    tick_generation_ = generation_;
+    tick_generation_ = generation;
     on_tick_();
     in_tick_ = outer;
     tick_generation_ = outer_generation;
+    // Ticks that fell due while this one ran are not made up for.
+    if (running_ && generation_ == generation && due_ <= env_.now_) due_ = env_.now_ + interval_;
   }
 
  private:

@@ -4,7 +4,8 @@
 // and inside waitForEvents(); every due event then runs in time order.
 // Timers keep the Qt rule: a timer whose tick handler is still running
 // (because it waits for events inside) gets no further tick until it
-// returns, and a tick missed that way comes once, at once, afterwards.
+// returns, and the ticks missed that way are dropped: the next one comes a
+// full interval after the long tick returned.
 //
 // The network is scripted: a test registers a VirtualPeer for a host and
 // port, and the peer decides whether and when a connect succeeds and what

@@ -149,17 +149,16 @@ void OptionIPView::showPointer(int pointer) {
     QApplication::restoreOverrideCursor();
 }
 
-QGroupBox* OptionIPView::mirrorFrame(const Frame& frame, const QString& name) {
+void OptionIPView::mirrorFrame(const Frame& frame, const QString& name) {
   auto* box = new QGroupBox(parentFor(frame));
   frames_[&frame] = box;
   addMirror(frame, box, name, [box, &frame] {
     const QString title = qt(frame.caption());
     if (box->title() != title) box->setTitle(title);
   });
-  return box;
 }
 
-QLabel* OptionIPView::mirrorLabel(const Label& label, const QString& name) {
+void OptionIPView::mirrorLabel(const Label& label, const QString& name) {
   auto* widget = new QLabel(parentFor(label));
   widget->setTextFormat(Qt::PlainText);
   widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -169,10 +168,9 @@ QLabel* OptionIPView::mirrorLabel(const Label& label, const QString& name) {
     if (widget->text() != caption) widget->setText(caption);
     setPaletteColor(widget, QPalette::Window, label.backColor());
   });
-  return widget;
 }
 
-QLineEdit* OptionIPView::mirrorTextBox(TextBox& box, const QString& name) {
+void OptionIPView::mirrorTextBox(TextBox& box, const QString& name) {
   auto* edit = new QLineEdit(parentFor(box));
   connect(edit, &QLineEdit::textEdited, this, [&box](const QString& text) { box.setText(text.toStdString()); });
   addMirror(box, edit, name, [edit, &box] {
@@ -181,10 +179,9 @@ QLineEdit* OptionIPView::mirrorTextBox(TextBox& box, const QString& name) {
     if (edit->text() != text) edit->setText(text);
     setPaletteColor(edit, QPalette::Base, box.backColor());
   });
-  return edit;
 }
 
-QPushButton* OptionIPView::mirrorButton(Button& button, const QString& name) {
+void OptionIPView::mirrorButton(Button& button, const QString& name) {
   auto* push = new QPushButton(parentFor(button));
   // The handler may keep the event loop running for a while (a connect
   // waits up to two seconds); the window stays live meanwhile.
@@ -193,10 +190,9 @@ QPushButton* OptionIPView::mirrorButton(Button& button, const QString& name) {
     const QString caption = qt(button.caption());
     if (push->text() != caption) push->setText(caption);
   });
-  return push;
 }
 
-QComboBox* OptionIPView::mirrorComboBox(ComboBox& combo, const QString& name) {
+void OptionIPView::mirrorComboBox(ComboBox& combo, const QString& name) {
   auto* widget = new QComboBox(parentFor(combo));
   widget->setEditable(true);
   // The entries are fixed: Enter must not add the typed text as a new one,
@@ -223,10 +219,9 @@ QComboBox* OptionIPView::mirrorComboBox(ComboBox& combo, const QString& name) {
       widget->setEditText(widget->itemText(index));
     }
   });
-  return widget;
 }
 
-QProgressBar* OptionIPView::mirrorProgressBar(const ProgressBar& bar, const QString& name) {
+void OptionIPView::mirrorProgressBar(const ProgressBar& bar, const QString& name) {
   auto* widget = new QProgressBar(parentFor(bar));
   widget->setRange(bar.minimum(), bar.maximum());
   widget->setTextVisible(false);
@@ -234,7 +229,6 @@ QProgressBar* OptionIPView::mirrorProgressBar(const ProgressBar& bar, const QStr
     const int value = static_cast<int>(std::lround(bar.value()));
     if (widget->value() != value) widget->setValue(value);
   });
-  return widget;
 }
 
 void OptionIPView::mirrorTable(const ResultsTable& table) {

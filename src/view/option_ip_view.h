@@ -18,13 +18,6 @@
 #include "ui/option_ip.h"
 #include "view/twips.h"
 
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
-
 namespace rtupoll {
 
 class OptionIPView : public QWidget {
@@ -50,12 +43,12 @@ class OptionIPView : public QWidget {
   };
 
   void mirrorForm();
-  QGroupBox* mirrorFrame(const Frame& frame, const QString& name);
-  QLabel* mirrorLabel(const Label& label, const QString& name);
-  QLineEdit* mirrorTextBox(TextBox& box, const QString& name);
-  QPushButton* mirrorButton(Button& button, const QString& name);
-  QComboBox* mirrorComboBox(ComboBox& combo, const QString& name);
-  QProgressBar* mirrorProgressBar(const ProgressBar& bar, const QString& name);
+  void mirrorFrame(const Frame& frame, const QString& name);
+  void mirrorLabel(const Label& label, const QString& name);
+  void mirrorTextBox(TextBox& box, const QString& name);
+  void mirrorButton(Button& button, const QString& name);
+  void mirrorComboBox(ComboBox& combo, const QString& name);
+  void mirrorProgressBar(const ProgressBar& bar, const QString& name);
   void mirrorTable(const ResultsTable& table);
 
   // Places the widget at the control's geometry, inside its frame if it has

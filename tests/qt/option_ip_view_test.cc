@@ -18,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/qt_env.h"
+#include "qt/support/folder_env.h"
 #include "qt/support/input.h"
 #include "qt/support/loopback.h"
 #include "view/twips.h"
@@ -28,22 +28,12 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::clickCenter;
+using testing::FolderEnv;
 using testing::pressKey;
 using testing::typeText;
 using testing::waitUntil;
 
 constexpr Nanos kPatience = 20s;
-
-// The real runtime, with the program's folder in a temporary folder, so
-// that shut-down writes its settings there.
-class TempFolderEnv : public QtEnv {
- public:
-  explicit TempFolderEnv(std::string folder) : folder_(std::move(folder)) {}
-  std::string programFolder() const override { return folder_; }
-
- private:
-  std::string folder_;
-};
 
 class OptionIPViewTest : public ::testing::Test {
  protected:
@@ -58,7 +48,7 @@ class OptionIPViewTest : public ::testing::Test {
   }
 
   QTemporaryDir folder;
-  TempFolderEnv env{folder.path().toStdString()};
+  FolderEnv env{folder.path().toStdString()};
   OptionIP model{env};
   OptionIPView view{model};
   TwipScale scale{view};

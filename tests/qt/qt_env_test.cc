@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -23,6 +28,23 @@ using testing::waitUntil;
 
 // Generous: a slow machine only makes a wait longer, never a test fail.
 constexpr Nanos kPatience = 20s;
+
+// Whether the socket of this process that is connected to the loopback
+// port has Nagle's delay switched off; found among the open descriptors.
+bool noDelayTowards(std::uint16_t port) {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    const int fd = std::stoi(entry.path().filename().string());
+    sockaddr_in peer{};
+    socklen_t len = sizeof peer;
+    if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) != 0 || peer.sin_family != AF_INET ||
+        ntohs(peer.sin_port) != port)
+      continue;
+    int on = 0;
+    len = sizeof on;
+    return getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, &len) == 0 && on != 0;
+  }
+  return false;
+}
 
 class QtEnvTest : public ::testing::Test {
  protected:
@@ -181,6 +203,9 @@ TEST_F(QtEnvTest, BytesGoOutWholeAndComeBackWithAnArrivalEvent) {
   ASSERT_TRUE(waitUntil(env, [&] { return server.hasPendingConnections(); }, kPatience));
   std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
   ASSERT_TRUE(waitUntil(env, [&] { return socket->state() == LinkState::kConnected; }, kPatience));
+
+  // Requests are small and the device waits for all of them.
+  EXPECT_TRUE(noDelayTowards(server.serverPort()));
 
   ASSERT_TRUE(socket->write(request));
   ASSERT_TRUE(waitUntil(env, [&] { return peer->bytesAvailable() >= 12; }, kPatience));

@@ -3,10 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include "qt/support/simulator.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStringList>
 #include <QTcpSocket>
 #include <QThread>
@@ -17,45 +18,9 @@
 namespace rtupoll {
 namespace {
 
+using testing::Simulator;
+
 constexpr int kWaitMs = 10000;
-
-// Starts rtu-sim and reads the ports it prints; kills it when the test ends,
-// and --seconds bounds its life even if the test itself dies.
-class Simulator {
- public:
-  explicit Simulator(const QStringList& args) {
-    process_.setProgram(RTU_SIM_EXE);
-    process_.setArguments(args);
-    process_.start();
-  }
-  ~Simulator() {
-    if (process_.state() != QProcess::NotRunning) {
-      process_.kill();
-      process_.waitForFinished(kWaitMs);
-    }
-  }
-
-  // The ports of the "listening on 127.0.0.1:PORT" lines, in command-line order.
-  std::vector<quint16> waitForPorts(size_t count) {
-    static const QRegularExpression line(R"(^listening on 127\.0\.0\.1:(\d+)$)");
-    std::vector<quint16> ports;
-    QElapsedTimer clock;
-    clock.start();
-    while (ports.size() < count && clock.elapsed() < kWaitMs) {
-      if (!process_.canReadLine() && !process_.waitForReadyRead(kWaitMs - clock.elapsed())) break;
-      while (process_.canReadLine()) {
-        auto match = line.match(QString::fromLatin1(process_.readLine()).trimmed());
-        if (match.hasMatch()) ports.push_back(match.captured(1).toUShort());
-      }
-    }
-    return ports;
-  }
-
-  QProcess& process() { return process_; }
-
- private:
-  QProcess process_;
-};
 
 QByteArray readRequest(uint16_t transactionId, uint16_t address, uint16_t count) {
   const uint8_t frame[] = {uint8_t(transactionId >> 8), uint8_t(transactionId), 0, 0, 0, 6, 1, 3,

@@ -1,0 +1,31 @@
+#pragma once
+
+// The device simulator rtu-sim as a process of the test: started with the
+// given arguments, killed when the object goes; its --seconds option bounds
+// its life even if the test itself dies.
+
+#include <QProcess>
+#include <QStringList>
+
+#include <cstddef>
+#include <vector>
+
+namespace rtupoll::testing {
+
+class Simulator {
+ public:
+  explicit Simulator(const QStringList& args);
+  ~Simulator();
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  // The ports of its "listening on 127.0.0.1:PORT" lines, in command-line
+  // order; fewer if it did not print them in time.
+  std::vector<quint16> waitForPorts(std::size_t count);
+  QProcess& process() { return process_; }
+
+ private:
+  QProcess process_;
+};
+
+}  // namespace rtupoll::testing
