@@ -14,7 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <span>
 
 namespace rtupoll {
 
@@ -24,13 +24,16 @@ inline constexpr std::uint16_t kMaxMbapLength = 254;
 
 enum class FrameStatus {
   kIncomplete,  // more bytes needed
-  kComplete,    // one whole frame taken from the front of the stream
+  kComplete,    // one whole frame at the front of the bytes
   kCorrupt,     // the header cannot be a Modbus TCP header: the stream is lost
 };
 
-// Takes one whole frame from the front of `stream` into `frame`. Leaves the
-// stream untouched when it is incomplete or corrupt.
-FrameStatus takeFrame(std::vector<std::uint8_t>& stream, std::vector<std::uint8_t>& frame);
+// Looks at the frame at the front of `bytes`; when it is complete, `size`
+// becomes its size (6 + the length field), otherwise `size` is left alone.
+// The bytes are not changed: a caller that takes many frames from one
+// arrival drops what it has handled in one go, so that a peer flooding the
+// link with frames costs time in proportion to the bytes, not their square.
+FrameStatus frameAtFront(std::span<const std::uint8_t> bytes, std::size_t& size);
 
 inline std::uint16_t bigEndian16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>((p[0] << 8) | p[1]);

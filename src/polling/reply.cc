@@ -1,5 +1,6 @@
 #include "polling/reply.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,7 @@ void rejectAnswer(OptionIP& w, const std::string& caption) {
 
 // Writes the register values, high byte first, into the current row's value
 // column: rows 1 to the read definition's count, as far as the answer goes.
-void writeValues(OptionIP& w, const std::vector<std::uint8_t>& frame) {
+void writeValues(OptionIP& w, std::span<const std::uint8_t> frame) {
   const int row = w.currentRow;
   const auto count = wholeTextNumber(w.LegReg[static_cast<std::size_t>(row)].text(), w.env().decimalSeparator());
   if (!count) return;
@@ -48,7 +49,7 @@ void writeValues(OptionIP& w, const std::vector<std::uint8_t>& frame) {
 }
 
 // The answer to the outstanding request, as one whole frame.
-void handleAnswer(OptionIP& w, const std::vector<std::uint8_t>& frame, int quantity) {
+void handleAnswer(OptionIP& w, std::span<const std::uint8_t> frame, int quantity) {
   if (w.Winsock1(w.requestSlot).State() != SocketSlot::kConnected || !w.requestSent) {
     showStatus(w, "Data Loss", colors::kYellow);
     finishRead(w);
@@ -70,7 +71,7 @@ void handleAnswer(OptionIP& w, const std::vector<std::uint8_t>& frame, int quant
   finishRead(w);
 }
 
-bool answersOutstanding(const OptionIP& w, int socket, const std::vector<std::uint8_t>& frame) {
+bool answersOutstanding(const OptionIP& w, int socket, std::span<const std::uint8_t> frame) {
   return w.outstanding.active && w.outstanding.slot == socket &&
          bigEndian16(&frame[0]) == w.outstanding.transaction_id;
 }
@@ -85,10 +86,15 @@ void handleReply(OptionIP& w, int socketIndex, std::int32_t /*bytesWaiting*/) {
   // in the socket would raise no further event.
   for (std::uint8_t byte = 0; socket.GetData(byte);) stream.push_back(byte);
 
-  std::vector<std::uint8_t> frame;
+  // Whole frames are handled where they lie; their bytes are dropped in
+  // one go when the loop ends.
+  std::size_t handled = 0;
   for (;;) {
-    switch (takeFrame(stream, frame)) {
+    const std::span<const std::uint8_t> rest = std::span<const std::uint8_t>(stream).subspan(handled);
+    std::size_t size = 0;
+    switch (frameAtFront(rest, size)) {
       case FrameStatus::kIncomplete:
+        stream.erase(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(handled));
         return;
       case FrameStatus::kCorrupt:
         // No frame boundary can be trusted any more: drop what is buffered.
@@ -98,12 +104,15 @@ void handleReply(OptionIP& w, int socketIndex, std::int32_t /*bytesWaiting*/) {
           rejectAnswer(w, "Data Loss");
         }
         return;
-      case FrameStatus::kComplete:
+      case FrameStatus::kComplete: {
+        const std::span<const std::uint8_t> frame = rest.first(size);
+        handled += size;
         // Anything but the answer to the outstanding request is dropped.
         if (!answersOutstanding(w, socketIndex, frame)) break;
         w.outstanding.active = false;
         handleAnswer(w, frame, w.outstanding.quantity);
         break;
+      }
     }
   }
 }
