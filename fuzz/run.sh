@@ -24,7 +24,9 @@ fi
 RTUPOLL_PACKAGES+=(clang libclang-rt-14-dev)
 rtupoll_install_missing_packages
 
-build="${RTUPOLL_FUZZ_BUILD:-${TMPDIR:-/tmp}/rtupoll-build-fuzz}"
+# The clang build sits beside build/, one per checkout: a fixed folder shared
+# by checkouts would hold a cache that names another source folder.
+build="${RTUPOLL_FUZZ_BUILD:-$RTUPOLL_ROOT/build-fuzz}"
 CXX=clang++ cmake -S "$RTUPOLL_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DRTUPOLL_FUZZ=ON -DBUILD_TESTING=OFF
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]/%/_fuzzer}"
