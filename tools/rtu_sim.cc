@@ -16,6 +16,10 @@
 // Registers 0..2 are rewritten before every answer; a write to any other
 // register (functions 6 and 16) is kept.  Reads beyond 9999 get exception 2
 // (illegal data address), as libmodbus answers them.
+//
+// For the benchmarks it can also write down when each request arrived
+// (--log) and hold ports where a device is down: refused, or hanging in the
+// handshake (--refusing, --hanging).
 
 #include <modbus/modbus.h>
 #include <modbus/modbus-tcp.h>
@@ -36,12 +40,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <numbers>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "loopback_peers.h"
 
 namespace rtupoll {
 namespace {
@@ -60,11 +67,15 @@ struct Options {
   int delayMs = 0;
   int firstDevice = 0;  // the number d of the first port's device
   bool verbose = false;
+  std::string logPath;
+  int refusing = 0;  // how many ports to hold that refuse connections
+  int hanging = 0;   // how many ports to hold whose connects hang
 };
 
 void printUsage(std::FILE* to) {
   std::fprintf(to,
       "usage: rtu-sim [--port PORT]... [PORT]... [--seconds N] [--delay-ms N] [--first-device D] [--verbose]\n"
+      "               [--log FILE] [--refusing]... [--hanging]...\n"
       "  Serves Modbus TCP holding registers 0..9999 on 127.0.0.1 at each PORT\n"
       "  (0 picks a free port). Prints \"listening on 127.0.0.1:PORT\" per port.\n"
       "  --seconds N    stop by itself after N seconds\n"
@@ -72,6 +83,12 @@ void printUsage(std::FILE* to) {
       "  --first-device D  number the devices from D instead of 0 (their values\n"
       "                 differ by device), so separate processes act as other devices\n"
       "  --verbose      print one line per request\n"
+      "  --log FILE     write one line per request to FILE, as it arrives:\n"
+      "                 monotonic_ns port transaction_id function address count\n"
+      "  --refusing     also hold a port where connects are refused; prints\n"
+      "                 \"refusing on 127.0.0.1:PORT\"\n"
+      "  --hanging      also hold a port where connects hang (full accept queue);\n"
+      "                 prints \"hanging on 127.0.0.1:PORT\"\n"
       "  --bind ADDR    only 127.0.0.1 is accepted: the simulator serves loopback only\n",
       kMaxDelayMs);
 }
@@ -104,6 +121,14 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       std::exit(0);
     } else if (arg == "--verbose" || arg == "-v") {
       options.verbose = true;
+    } else if (arg == "--log") {
+      auto text = value();
+      if (!text || text->empty()) return refuse("needs a file");
+      options.logPath = std::string(*text);
+    } else if (arg == "--refusing") {
+      ++options.refusing;
+    } else if (arg == "--hanging") {
+      ++options.hanging;
     } else if (arg == "--port" || arg == "-p") {
       auto text = value();
       auto port = text ? parseInteger(*text, 0, 65535) : std::nullopt;
@@ -140,7 +165,7 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       return refuse("unknown argument");
     }
   }
-  if (options.ports.empty()) {
+  if (options.ports.empty() && options.refusing == 0 && options.hanging == 0) {
     std::fprintf(stderr, "rtu-sim: no port given\n");
     printUsage(stderr);
     return std::nullopt;
@@ -248,6 +273,7 @@ class Simulator {
 
   ~Simulator() {
     for (Client& client : clients_) close(client.fd);
+    if (log_ != nullptr) std::fclose(log_);
     for (Device& device : devices_)
       if (device.listenFd >= 0) close(device.listenFd);
   }
@@ -258,7 +284,19 @@ class Simulator {
       devices_[i].index = options_.firstDevice + static_cast<int>(i);
       if (!openDevice(devices_[i], options_.ports[i])) return false;
     }
+    if (!options_.logPath.empty()) {
+      log_ = std::fopen(options_.logPath.c_str(), "w");
+      if (log_ == nullptr) {
+        std::perror(options_.logPath.c_str());
+        return false;
+      }
+      std::setvbuf(log_, nullptr, _IOLBF, 0);  // a reader sees whole lines as they come
+    }
+    for (int i = 0; i < options_.refusing; ++i) refusing_.push_back(std::make_unique<RefusingPort>());
+    for (int i = 0; i < options_.hanging; ++i) hanging_.push_back(std::make_unique<HangingListener>());
     for (const Device& device : devices_) std::printf("listening on %s:%d\n", kLoopback, device.port);
+    for (const auto& port : refusing_) std::printf("refusing on %s:%u\n", kLoopback, port->port());
+    for (const auto& port : hanging_) std::printf("hanging on %s:%u\n", kLoopback, port->port());
     std::fflush(stdout);
     return true;
   }
@@ -332,20 +370,42 @@ class Simulator {
       return;
     }
     if (length == 0) return;  // a frame libmodbus chose to ignore: nothing to answer
-    if (options_.verbose) logRequest(*client.device, request, length);
+    if (options_.verbose) printRequest(*client.device, request, length);
+    if (log_ != nullptr) stampRequest(*client.device, request, length);
     client.pending.push_back(
         {Clock::now() + std::chrono::milliseconds(options_.delayMs),
          std::vector<uint8_t>(request, request + length)});
   }
 
-  void logRequest(const Device& device, const uint8_t* request, int length) {
+  // The fields of a request whose PDU holds a function code and two words
+  // (address and count for the reads and the writes of several registers).
+  struct RequestFields {
+    unsigned transactionId, function, address, count;
+  };
+  static std::optional<RequestFields> requestFields(const Device& device, const uint8_t* request, int length) {
     const int header = modbus_get_header_length(device.ctx.get());
-    if (length < header + 5) return;
+    if (length < header + 5) return std::nullopt;
     const uint8_t* pdu = request + header;
-    std::printf("%s:%d request tid=%u function=%u address=%u count=%u\n", kLoopback, device.port,
-                (request[0] << 8) | request[1], pdu[0], (pdu[1] << 8) | pdu[2],
-                (pdu[3] << 8) | pdu[4]);
+    return RequestFields{static_cast<unsigned>((request[0] << 8) | request[1]), pdu[0],
+                         static_cast<unsigned>((pdu[1] << 8) | pdu[2]), static_cast<unsigned>((pdu[3] << 8) | pdu[4])};
+  }
+
+  void printRequest(const Device& device, const uint8_t* request, int length) {
+    const auto f = requestFields(device, request, length);
+    if (!f) return;
+    std::printf("%s:%d request tid=%u function=%u address=%u count=%u\n", kLoopback, device.port, f->transactionId,
+                f->function, f->address, f->count);
     std::fflush(stdout);
+  }
+
+  // Stamped when the request was read, right after the wake-up: on an idle
+  // machine that lies within tens of microseconds of its arrival.
+  void stampRequest(const Device& device, const uint8_t* request, int length) {
+    const auto f = requestFields(device, request, length);
+    if (!f) return;
+    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch());
+    std::fprintf(log_, "%lld %d %u %u %u %u\n", static_cast<long long>(now.count()), device.port, f->transactionId,
+                 f->function, f->address, f->count);
   }
 
   void answerDueRequests() {
@@ -375,6 +435,9 @@ class Simulator {
   const Clock::time_point start_ = Clock::now();
   std::vector<Device> devices_;
   std::vector<Client> clients_;
+  std::vector<std::unique_ptr<RefusingPort>> refusing_;
+  std::vector<std::unique_ptr<HangingListener>> hanging_;
+  std::FILE* log_ = nullptr;
 };
 
 }  // namespace
@@ -385,6 +448,11 @@ int main(int argc, char** argv) {
   if (!options) return 2;
   sigset_t waitMask = rtupoll::installStopSignals();
   rtupoll::Simulator simulator(*options);
-  if (!simulator.open()) return 1;
+  try {
+    if (!simulator.open()) return 1;
+  } catch (const std::exception& e) {  // a down-device port could not be set up
+    std::fprintf(stderr, "rtu-sim: %s\n", e.what());
+    return 1;
+  }
   return simulator.run(waitMask);
 }

@@ -7,11 +7,14 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QThread>
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -176,6 +179,48 @@ TEST(RtuSim, StopsByItselfOnSigtermAndRefusesOtherAddresses) {
     EXPECT_EQ(sim.process().exitCode(), 2);
     EXPECT_FALSE(sim.process().readAllStandardOutput().contains("listening"));
   }
+}
+
+TEST(RtuSim, StampsEachRequestAndHoldsPortsOfDownDevices) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const QString log = folder.filePath("requests");
+  Simulator sim({"--port", "0", "--refusing", "--hanging", "--log", log, "--seconds", "30"});
+  const auto served = sim.waitForPorts(1);
+  const auto refusing = sim.waitForPorts(1, "refusing");
+  const auto hanging = sim.waitForPorts(1, "hanging");
+  ASSERT_EQ(served.size(), 1u);
+  ASSERT_EQ(refusing.size(), 1u);
+  ASSERT_EQ(hanging.size(), 1u);
+
+  QTcpSocket client;
+  ASSERT_TRUE(connectTo(client, served[0]));
+  const auto before = std::chrono::steady_clock::now().time_since_epoch();
+  ASSERT_EQ(ask(client, 0x0A0B, 4, 10).size(), 29);
+  ASSERT_EQ(ask(client, 0x0A0C, 7, 2).size(), 13);
+  const auto after = std::chrono::steady_clock::now().time_since_epoch();
+
+  QFile file(log);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QStringList lines = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 2) << "one whole line per request, as it is read";
+  const QStringList first = lines[0].split(' ');
+  ASSERT_EQ(first.size(), 6);
+  const auto stamp = std::chrono::nanoseconds(first[0].toLongLong());
+  EXPECT_GE(stamp, before) << "stamped on the monotonic clock";
+  EXPECT_LE(stamp, after);
+  EXPECT_EQ(first.mid(1), (QStringList{QString::number(served[0]), "2571", "3", "4", "10"}));
+  EXPECT_EQ(lines[1].split(' ').mid(2), (QStringList{"2572", "3", "7", "2"}));
+
+  QTcpSocket refused;
+  refused.connectToHost("127.0.0.1", refusing[0]);
+  EXPECT_FALSE(refused.waitForConnected(kWaitMs));
+  EXPECT_EQ(refused.error(), QAbstractSocket::ConnectionRefusedError);
+
+  QTcpSocket unanswered;
+  unanswered.connectToHost("127.0.0.1", hanging[0]);
+  EXPECT_FALSE(unanswered.waitForConnected(300)) << "the handshake gets no answer";
+  EXPECT_EQ(unanswered.error(), QAbstractSocket::SocketTimeoutError) << "neither refused nor reset";
 }
 
 }  // namespace

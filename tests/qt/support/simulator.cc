@@ -22,19 +22,18 @@ Simulator::~Simulator() {
   }
 }
 
-std::vector<quint16> Simulator::waitForPorts(std::size_t count) {
-  static const QRegularExpression line(R"(^listening on 127\.0\.0\.1:(\d+)$)");
-  std::vector<quint16> ports;
+std::vector<quint16> Simulator::waitForPorts(std::size_t count, const QString& kind) {
+  static const QRegularExpression line(R"(^(\w+) on 127\.0\.0\.1:(\d+)$)");
   QElapsedTimer clock;
   clock.start();
-  while (ports.size() < count && clock.elapsed() < kWaitMs) {
+  while (ports_[kind].size() < count && clock.elapsed() < kWaitMs) {
     if (!process_.canReadLine() && !process_.waitForReadyRead(static_cast<int>(kWaitMs - clock.elapsed()))) break;
     while (process_.canReadLine()) {
       auto match = line.match(QString::fromLatin1(process_.readLine()).trimmed());
-      if (match.hasMatch()) ports.push_back(match.captured(1).toUShort());
+      if (match.hasMatch()) ports_[match.captured(1)].push_back(match.captured(2).toUShort());
     }
   }
-  return ports;
+  return ports_[kind];
 }
 
 }  // namespace rtupoll::testing
