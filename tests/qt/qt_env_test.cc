@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "qt/support/loopback.h"
@@ -108,6 +109,29 @@ TEST_F(QtEnvTest, RestartedTimerTicksOneIntervalAfterTheRestart) {
   waitUntil(env, [] { return false; }, 400ms);
   EXPECT_EQ(first_tick, seen);
   EXPECT_EQ(ticks_after_stop, 0);
+}
+
+// A tick that came due while the loop was busy elsewhere, and was not yet
+// delivered, belongs to the old setting: a stop or a restart drops it.
+TEST_F(QtEnvTest, TickDueButUndeliveredIsDroppedByStopAndRestart) {
+  int stopped_ticks = 0;
+  int restarted_ticks = 0;
+  auto stopped = env.createTimer([&] { ++stopped_ticks; });
+  auto restarted = env.createTimer([&] { ++restarted_ticks; });
+  stopped->start(1ms);
+  restarted->start(1ms);
+  std::this_thread::sleep_for(20ms);  // both came due; nothing delivered them
+  stopped->stop();
+  restarted->start(1h);
+  waitUntil(env, [] { return false; }, 100ms);
+  EXPECT_EQ(stopped_ticks, 0);
+  EXPECT_EQ(restarted_ticks, 0);
+
+  // Ticks missed while the loop was blocked fold into one, as with QTimer.
+  restarted->start(1ms);
+  std::this_thread::sleep_for(30ms);
+  env.waitForEvents(env.monotonicNow());
+  EXPECT_EQ(restarted_ticks, 1);
 }
 
 TEST_F(QtEnvTest, WaitEndsAtTheDeadlineWithoutSpinning) {
