@@ -18,8 +18,15 @@ namespace rtupoll {
 
 namespace {
 
-// Refreshes come at most this often: about one per frame of a 60 Hz screen.
-constexpr std::chrono::milliseconds kRefreshDelay(16);
+// Refreshes come at most this often, 25 a second: smooth enough for a
+// progress bar and status texts. While a saved device is down the progress
+// bar moves 200 times a second, and each refresh repaints it.
+constexpr std::chrono::milliseconds kRefreshDelay(40);
+// A change that comes sooner than that after the last refresh waits for the
+// next change that comes later (the reload sequence changes the bar every
+// 5 ms), or at the latest this long: a refresh of its own would wake the
+// event loop once more for every frame.
+constexpr std::chrono::milliseconds kLatestRefresh(2 * kRefreshDelay);
 
 QString qt(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -50,8 +57,9 @@ void copyEnabledAndVisible(const Control& control, QWidget* widget) {
 
 OptionIPView::OptionIPView(OptionIP& w, QWidget* parent) : QWidget(parent), w_(w), scale_(*this) {
   refresh_timer_.setSingleShot(true);
-  refresh_timer_.setInterval(kRefreshDelay);
+  refresh_timer_.setInterval(kLatestRefresh);
   connect(&refresh_timer_, &QTimer::timeout, this, &OptionIPView::refresh);
+  since_refresh_.start();
 
   mirrorForm();
   mirrorLabel(w.Label4, qt(w.Label4.name()));
@@ -92,14 +100,24 @@ OptionIPView::~OptionIPView() {
 
 void OptionIPView::refresh() {
   refresh_timer_.stop();
+  refresh_posted_ = false;
+  since_refresh_.restart();
   const std::uint64_t since = seen_;
   seen_ = w_.feed().revision();
   for (const Mirror& m : mirrors_)
     if (m.control->revision() > since) m.copy(since);
 }
 
+// Called inside the model's handlers: the refresh itself runs once they are
+// done, in the same wake-up of the event loop when the last one is old enough.
 void OptionIPView::scheduleRefresh() {
-  if (!refresh_timer_.isActive()) refresh_timer_.start();
+  if (refresh_posted_) return;
+  if (since_refresh_.elapsed() >= kRefreshDelay.count()) {
+    refresh_posted_ = true;
+    QMetaObject::invokeMethod(this, &OptionIPView::refresh, Qt::QueuedConnection);
+  } else if (!refresh_timer_.isActive()) {
+    refresh_timer_.start();
+  }
 }
 
 void OptionIPView::showEvent(QShowEvent* event) {

@@ -3,10 +3,11 @@
 // The window OptionIP on screen. The model (OptionIP) holds every control's
 // state; this widget only mirrors it and hands the operator's typing,
 // choices and clicks back to it. Every model change merely schedules one
-// coalesced refresh, which copies just the controls that changed since the
-// last one: the reload sequence moves the progress bar 200 times a second,
-// far more often than a screen can show.
+// coalesced refresh, at most about once a screen frame, which copies just the
+// controls that changed since the last one: the reload sequence moves the
+// progress bar 200 times a second, far more often than a screen can show.
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
@@ -64,6 +65,8 @@ class OptionIPView : public QWidget {
   std::map<const Control*, QWidget*> frames_;
   std::vector<Mirror> mirrors_;
   QTimer refresh_timer_;
+  QElapsedTimer since_refresh_;
+  bool refresh_posted_ = false;
   std::uint64_t seen_ = 0;
   bool wait_cursor_ = false;
 };
