@@ -56,13 +56,20 @@ class QtTimer : public TimerDriver {
 
  private:
   void expired() {
+    if (ticking_) {
+      // A wait inside the running tick: no wake-ups for this timer until
+      // that tick is over, when the ticks missed meanwhile come as one.
+      notifier_->setEnabled(false);
+      return;
+    }
     std::uint64_t expirations = 0;
     // Reading takes every expiration so far: missed ticks are folded.
     if (read(fd_, &expirations, sizeof expirations) != sizeof expirations || expirations == 0) return;
-    if (!armed_ || ticking_) return;
+    if (!armed_) return;
     ticking_ = true;
     on_tick_();
     ticking_ = false;
+    if (!notifier_->isEnabled()) notifier_->setEnabled(true);
   }
 
   std::function<void()> on_tick_;

@@ -59,7 +59,11 @@ LinkState QtSocket::state() const {
 bool QtSocket::write(std::span<const std::uint8_t> bytes) {
   if (socket_.state() != QAbstractSocket::ConnectedState) return false;
   const auto size = static_cast<qint64>(bytes.size());
-  return socket_.write(reinterpret_cast<const char*>(bytes.data()), size) == size;
+  if (socket_.write(reinterpret_cast<const char*>(bytes.data()), size) != size) return false;
+  // Out now, not on the event loop's next pass: a repaint queued by the
+  // same handler would otherwise hold the request back.
+  socket_.flush();
+  return true;
 }
 
 std::size_t QtSocket::bytesAvailable() const { return static_cast<std::size_t>(socket_.bytesAvailable()); }

@@ -111,6 +111,25 @@ TEST_F(QtEnvTest, RestartedTimerTicksOneIntervalAfterTheRestart) {
   EXPECT_EQ(ticks_after_stop, 0);
 }
 
+// While a tick waits (a connect wait inside a reload tick), its own timer
+// must not wake the wait 200 times a second only to be told to wait on.
+TEST_F(QtEnvTest, AWaitInsideATickIsNotWokenByItsOwnTimer) {
+  int wakes_inside = 0;
+  int ticks = 0;
+  auto timer = env.createTimer([&] {
+    if (++ticks > 1) return;
+    const Nanos deadline = env.monotonicNow() + 200ms;
+    while (env.monotonicNow() < deadline) {
+      env.waitForEvents(deadline);
+      ++wakes_inside;
+    }
+  });
+  timer->start(5ms);
+  ASSERT_TRUE(waitUntil(env, [&] { return ticks >= 2; }, kPatience));
+  // The first expiry inside the wait may wake it once; 40 would come due.
+  EXPECT_LE(wakes_inside, 3);
+}
+
 // A tick that came due while the loop was busy elsewhere, and was not yet
 // delivered, belongs to the old setting: a stop or a restart drops it.
 TEST_F(QtEnvTest, TickDueButUndeliveredIsDroppedByStopAndRestart) {
