@@ -196,9 +196,16 @@ std::string readIniString(const std::string& path, std::string_view section, std
 }
 
 bool writeIniString(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
-  const auto text = fileBytes(path);
+  return writeIniStrings(path, section, {{std::string(key), std::string(value)}});
+}
+
+bool writeIniStrings(const std::string& path, std::string_view section, const std::vector<IniEntry>& entries) {
+  auto text = fileBytes(path);
   if (!text) return false;
-  return writeFileAtomically(path, withIniValue(*text, utf8ToCp1252(section), utf8ToCp1252(key), utf8ToCp1252(value)));
+  const std::string section_bytes = utf8ToCp1252(section);
+  for (const IniEntry& entry : entries)
+    *text = withIniValue(*text, section_bytes, utf8ToCp1252(entry.key), utf8ToCp1252(entry.value));
+  return writeFileAtomically(path, *text);
 }
 
 }  // namespace rtupoll

@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rtupoll {
 
@@ -40,6 +41,14 @@ std::string readIniString(const std::string& path, std::string_view section, std
 // lines), and it ends at a zero byte. False when the file cannot be read or
 // written. Names are plain words: no line break, '=', '[' or ']'.
 bool writeIniString(const std::string& path, std::string_view section, std::string_view key, std::string_view value);
+
+struct IniEntry {
+  std::string key;
+  std::string value;
+};
+// The same for several keys of one section, in their order, in one
+// replacement of the file: a crash leaves all of them old or all new.
+bool writeIniStrings(const std::string& path, std::string_view section, const std::vector<IniEntry>& entries);
 
 // The same on the file's bytes: the stored value (without a length limit),
 // or nothing when the section or the key is missing.

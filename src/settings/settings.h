@@ -1,7 +1,7 @@
 #pragma once
 
 // The settings file setting.ini next to the program: one section "set"
-// with 24 keys, read key by key at start-up and written key by key by save.
+// with 24 keys, read key by key at start-up and written all at once by save.
 
 #include <string>
 
