@@ -148,7 +148,8 @@ void OptionIPView::addMirror(const Control& control, QWidget* widget, const QStr
 void OptionIPView::mirrorForm() {
   const Form& form = w_.form;
   setObjectName(qt(form.name()));
-  setFixedSize(scale_.x(form.geometry().width), scale_.y(form.geometry().height));
+  // The operator may resize the window; the controls keep their places.
+  resize(scale_.x(form.geometry().width), scale_.y(form.geometry().height));
   mirrors_.push_back({&form, [this, &form](std::uint64_t) {
                         const QString title = qt(form.caption());
                         if (windowTitle() != title) setWindowTitle(title);

@@ -119,6 +119,19 @@ TEST_F(OptionIPViewTest, BeforeStartUpTheWindowShowsItsCreationState) {
   EXPECT_FALSE(model.Timer4.enabled());
 }
 
+
+// The window can be given any size; nothing moves or grows with it.
+TEST_F(OptionIPViewTest, ResizedWindowKeepsItsControlsInPlace) {
+  auto* frame = widget<QGroupBox>("frmDevice1");
+  ASSERT_NE(frame, nullptr);
+  const QRect before = frame->geometry();
+  const QSize larger = view.size() + QSize(300, 200);
+  view.resize(larger);
+  EXPECT_EQ(view.size(), larger);
+  view.resize(view.size() / 2);
+  EXPECT_EQ(view.size(), larger / 2);
+  EXPECT_EQ(frame->geometry(), before);
+}
 TEST_F(OptionIPViewTest, TypingAndChoosingReachTheModel) {
   model.frmDevice[0].setEnabled(true);
   view.refresh();
