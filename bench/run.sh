@@ -222,6 +222,30 @@ requests_in_window() {
   field n "$("$bin/bench-figures" count --log "$log" --from "$from" --to "$to" "${args[@]}")"
 }
 
+# A saved device that stays down in the first slot, on a port of the given
+# kind (refusing or hanging), and two devices that answer in the others:
+# the program runs past its start-up and the watch looks on; for hanging
+# connects it also times each connect wait.
+watch_with_device_down() {
+  local name="$1" kind="$2"
+  start_server "$name" --port 0 --port 0 "--$kind"
+  local down_port="$refusing_port" extra=()
+  if [[ "$kind" == hanging ]]; then
+    down_port="$hanging_port"
+    extra=(--hanging-port "$hanging_port" --waiter rtupoll)
+  fi
+  folder="$work/$name"
+  make_program_folder "$folder" "$down_port" "${device_ports[0]}" "${device_ports[1]}"
+  start_program "$folder" "$mode"
+  wait_for_requests "$work/$name.requests" 1 30 || say "  (no requests within 30 s)"
+  sleep 3
+  local processes=(--process "rtupoll=$program_pid")
+  if [[ -n "$xvfb_pid" ]]; then processes+=(--process "Xvfb=$xvfb_pid"); fi
+  run_watch "${processes[@]}" "${extra[@]}"
+  stop_program
+  stop_pid "$server_pid"
+}
+
 # 1. The floor: a bare client's round trip and its own five-read cycle.
 if wanted floor; then
   say ""
@@ -298,17 +322,7 @@ for mode in "${modes[@]}"; do
   if wanted down; then
     say ""
     say "== saved device down (connects refused), $mode, ${seconds} s (load $(load))"
-    start_server "down-$mode" --port 0 --port 0 --refusing
-    folder="$work/down-$mode"
-    make_program_folder "$folder" "$refusing_port" "${device_ports[0]}" "${device_ports[1]}"
-    start_program "$folder" "$mode"
-    wait_for_requests "$work/down-$mode.requests" 1 30 || say "  (no requests within 30 s)"
-    sleep 3
-    processes=(--process "rtupoll=$program_pid")
-    if [[ -n "$xvfb_pid" ]]; then processes+=(--process "Xvfb=$xvfb_pid"); fi
-    run_watch "${processes[@]}"
-    stop_program
-    stop_pid "$server_pid"
+    watch_with_device_down "down-$mode" refusing
     print_cpu rtupoll "$(requests_in_window "$work/down-$mode.requests" "${device_ports[@]}")"
     if [[ -n "$xvfb_pid" ]]; then print_cpu Xvfb; fi
     say "    (goal for rtupoll: <= 2 % of a core)"
@@ -318,17 +332,7 @@ for mode in "${modes[@]}"; do
   if wanted hanging; then
     say ""
     say "== connect waits that hang, $mode, ${seconds} s (load $(load))"
-    start_server "hanging-$mode" --port 0 --port 0 --hanging
-    folder="$work/hanging-$mode"
-    make_program_folder "$folder" "$hanging_port" "${device_ports[0]}" "${device_ports[1]}"
-    start_program "$folder" "$mode"
-    wait_for_requests "$work/hanging-$mode.requests" 1 30 || say "  (no requests within 30 s)"
-    sleep 3
-    processes=(--process "rtupoll=$program_pid")
-    if [[ -n "$xvfb_pid" ]]; then processes+=(--process "Xvfb=$xvfb_pid"); fi
-    run_watch "${processes[@]}" --hanging-port "$hanging_port" --waiter rtupoll
-    stop_program
-    stop_pid "$server_pid"
+    watch_with_device_down "hanging-$mode" hanging
     print_cpu rtupoll
     if [[ -n "$xvfb_pid" ]]; then print_cpu Xvfb; fi
     waits="$(grep '^wait ' <<<"$watch" | sed 's/.*cpu_ms=//')"

@@ -1,6 +1,6 @@
 #pragma once
 
-// The Env of the real program: Qt's event loop, timers to the microsecond and
+// The Env of the real program: Qt's event loop, precise QTimers and
 // QTcpSockets. Create it after the QApplication and use it on that thread.
 
 #include <QTimer>
