@@ -370,11 +370,15 @@ class Simulator {
       return;
     }
     if (length == 0) return;  // a frame libmodbus chose to ignore: nothing to answer
-    if (options_.verbose) printRequest(*client.device, request, length);
-    if (log_ != nullptr) stampRequest(*client.device, request, length);
+    // One reading of the clock, right after the wake-up, for the log and
+    // for the answer's due time; the log line goes before any printing.
+    const Clock::time_point arrived = Clock::now();
+    if (const auto fields = requestFields(*client.device, request, length)) {
+      if (log_ != nullptr) stampRequest(*client.device, *fields, arrived);
+      if (options_.verbose) printRequest(*client.device, *fields);
+    }
     client.pending.push_back(
-        {Clock::now() + std::chrono::milliseconds(options_.delayMs),
-         std::vector<uint8_t>(request, request + length)});
+        {arrived + std::chrono::milliseconds(options_.delayMs), std::vector<uint8_t>(request, request + length)});
   }
 
   // The fields of a request whose PDU holds a function code and two words
@@ -390,22 +394,18 @@ class Simulator {
                          static_cast<unsigned>((pdu[1] << 8) | pdu[2]), static_cast<unsigned>((pdu[3] << 8) | pdu[4])};
   }
 
-  void printRequest(const Device& device, const uint8_t* request, int length) {
-    const auto f = requestFields(device, request, length);
-    if (!f) return;
-    std::printf("%s:%d request tid=%u function=%u address=%u count=%u\n", kLoopback, device.port, f->transactionId,
-                f->function, f->address, f->count);
+  static void printRequest(const Device& device, const RequestFields& f) {
+    std::printf("%s:%d request tid=%u function=%u address=%u count=%u\n", kLoopback, device.port, f.transactionId,
+                f.function, f.address, f.count);
     std::fflush(stdout);
   }
 
   // Stamped when the request was read, right after the wake-up: on an idle
   // machine that lies within tens of microseconds of its arrival.
-  void stampRequest(const Device& device, const uint8_t* request, int length) {
-    const auto f = requestFields(device, request, length);
-    if (!f) return;
-    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch());
-    std::fprintf(log_, "%lld %d %u %u %u %u\n", static_cast<long long>(now.count()), device.port, f->transactionId,
-                 f->function, f->address, f->count);
+  void stampRequest(const Device& device, const RequestFields& f, Clock::time_point arrived) {
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(arrived.time_since_epoch());
+    std::fprintf(log_, "%lld %d %u %u %u %u\n", static_cast<long long>(ns.count()), device.port, f.transactionId,
+                 f.function, f.address, f.count);
   }
 
   void answerDueRequests() {
