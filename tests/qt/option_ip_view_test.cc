@@ -119,7 +119,6 @@ TEST_F(OptionIPViewTest, BeforeStartUpTheWindowShowsItsCreationState) {
   EXPECT_FALSE(model.Timer4.enabled());
 }
 
-
 // The window can be given any size; nothing moves or grows with it.
 TEST_F(OptionIPViewTest, ResizedWindowKeepsItsControlsInPlace) {
   auto* frame = widget<QGroupBox>("frmDevice1");
@@ -132,6 +131,7 @@ TEST_F(OptionIPViewTest, ResizedWindowKeepsItsControlsInPlace) {
   EXPECT_EQ(view.size(), larger / 2);
   EXPECT_EQ(frame->geometry(), before);
 }
+
 TEST_F(OptionIPViewTest, TypingAndChoosingReachTheModel) {
   model.frmDevice[0].setEnabled(true);
   view.refresh();
