@@ -2,7 +2,49 @@
 
 #include <QNetworkProxy>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 namespace rtupoll {
+
+namespace {
+
+// How long a link may stop carrying packets before the kernel ends it.
+// The window polls each device once a second, so a dead link always has a
+// request waiting for its acknowledgement within a second of its death:
+// after kUserTimeoutMs of that the kernel gives up, the next read finds the
+// link down, shows "???" and the reload sequence reconnects the device,
+// all within 15 s of the death. 10 s is 25 round trips of a slow 400 ms
+// radio or cellular link, and leaves room for four or five retransmissions
+// (each waits twice as long as the one before), so a link that merely
+// loses many packets (30 % each way over 150 ms) is not taken for dead.
+constexpr int kUserTimeoutMs = 10000;
+// A connected device that no read names sends nothing: keepalive probes
+// after kKeepIdleS of silence, kKeepIntervalS apart, find it dead too; the
+// user timeout above then ends the link at the first probe after 10 s of
+// silence, 11 s in all. A live device answers the first probe at once.
+constexpr int kKeepIdleS = 5;
+constexpr int kKeepIntervalS = 2;
+constexpr int kKeepProbes = 3;
+
+bool setTcpOption(int fd, int option, int value) {
+  return setsockopt(fd, IPPROTO_TCP, option, &value, sizeof value) == 0;
+}
+
+void endDeadLinksSoon(QTcpSocket& socket) {
+  socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+  const auto fd = static_cast<int>(socket.socketDescriptor());
+  if (fd < 0) return;
+  // Best effort: a kernel without one of these still has its defaults,
+  // which only find a dead link later.
+  setTcpOption(fd, TCP_KEEPIDLE, kKeepIdleS);
+  setTcpOption(fd, TCP_KEEPINTVL, kKeepIntervalS);
+  setTcpOption(fd, TCP_KEEPCNT, kKeepProbes);
+  setTcpOption(fd, TCP_USER_TIMEOUT, kUserTimeoutMs);
+}
+
+}  // namespace
 
 QtSocket::QtSocket(std::function<void()> on_data_arrival) : on_data_arrival_(std::move(on_data_arrival)) {
   // Devices sit on the plant network; a desktop proxy setting must never
@@ -11,37 +53,110 @@ QtSocket::QtSocket(std::function<void()> on_data_arrival) : on_data_arrival_(std
   QObject::connect(&socket_, &QTcpSocket::readyRead, &socket_, [this] {
     if (on_data_arrival_) on_data_arrival_();
   });
-  QObject::connect(&socket_, &QTcpSocket::connected, &socket_, [this] {
-    // A request is 12 bytes and the device answers only after it has it
-    // whole: Nagle's delay would only stretch every round trip.
-    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    // Qt may report a failed address of a host with several before
-    // another one answers; that failure is over now.
-    ending_ = Ending::kNone;
-  });
-  QObject::connect(&socket_, &QTcpSocket::errorOccurred, &socket_, [this](QAbstractSocket::SocketError error) {
-    if (ending_ != Ending::kNone) return;
-    ending_ = error == QAbstractSocket::RemoteHostClosedError ? Ending::kPeerClosed : Ending::kFailed;
-  });
+  QObject::connect(&socket_, &QTcpSocket::connected, &socket_, [this] { onConnected(); });
+  QObject::connect(&socket_, &QTcpSocket::errorOccurred, &socket_,
+                   [this](QAbstractSocket::SocketError error) { onError(error); });
 }
 
 void QtSocket::connectToHost(const std::string& host, std::uint16_t port) {
   // Cleared first: Qt may report a failure from inside connectToHost.
   ending_ = Ending::kNone;
-  socket_.connectToHost(QString::fromStdString(host), port);
+  const Attempt attempt{QString::fromStdString(host), port};
+  QHostAddress literal;
+  if (literal.setAddress(attempt.host)) {
+    connectResolved(attempt, {literal});
+    return;
+  }
+  resolving_ = attempt;
+  // A lookup still running (its attempt was aborted) answers this attempt
+  // too, or hands over to a lookup of the new name when it ends.
+  if (!lookup_) lookUp(attempt.host);
+}
+
+// The lookup runs on Qt's resolver threads; the window's thread only gets
+// its answer. A resolver that never answers holds that one lookup, never
+// the window, and never more than one lookup per socket.
+void QtSocket::lookUp(const QString& name) {
+  lookup_ = name;
+  QHostInfo::lookupHost(name, &socket_, [this, name](const QHostInfo& info) { onLookedUp(name, info); });
+}
+
+void QtSocket::onLookedUp(const QString& name, const QHostInfo& info) {
+  lookup_.reset();
+  if (!resolving_) return;  // aborted meanwhile
+  if (resolving_->host != name) {
+    lookUp(resolving_->host);
+    return;
+  }
+  const Attempt attempt = *resolving_;
+  resolving_.reset();
+  if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+    ending_ = Ending::kFailed;
+    return;
+  }
+  connectResolved(attempt, info.addresses());
+}
+
+void QtSocket::connectResolved(const Attempt& attempt, const QList<QHostAddress>& addresses) {
+  // A device that takes one client at a time may still hold the link that
+  // died on our side. A new attempt from that link's own local port meets
+  // it: the device answers the handshake with an acknowledgement of the old
+  // link, our kernel answers that with a reset, which frees the device, and
+  // the handshake's next try gets through.
+  if (died_ && died_->peer_port == attempt.port && addresses.contains(died_->peer)) {
+    if (socket_.bind(died_->local, died_->local_port, QAbstractSocket::ReuseAddressHint)) {
+      socket_.connectToHost(died_->peer, attempt.port);
+      return;
+    }
+    died_.reset();  // the port is taken by now; any port will do
+  }
+  // By name when the name stood for several addresses: Qt tries each in
+  // turn, and finds the lookup's answer in its host cache.
+  if (addresses.size() == 1)
+    socket_.connectToHost(addresses.front(), attempt.port);
+  else
+    socket_.connectToHost(attempt.host, attempt.port);
+}
+
+void QtSocket::onConnected() {
+  // A request is 12 bytes and the device answers only after it has it
+  // whole: Nagle's delay would only stretch every round trip.
+  socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+  endDeadLinksSoon(socket_);
+  live_ = Ends{socket_.localAddress(), socket_.localPort(), socket_.peerAddress(), socket_.peerPort()};
+  died_.reset();
+  // Qt may report a failed address of a host with several before
+  // another one answers; that failure is over now.
+  ending_ = Ending::kNone;
+}
+
+void QtSocket::onError(QAbstractSocket::SocketError error) {
+  if (error == QAbstractSocket::AddressInUseError || error == QAbstractSocket::SocketAddressNotAvailableError)
+    died_.reset();  // the reused local port cannot reach the device again
+  // A link ended by anything but the peer (a timeout, a network error)
+  // may live on at the device.
+  if (live_ && error != QAbstractSocket::RemoteHostClosedError) died_ = live_;
+  live_.reset();
+  if (ending_ != Ending::kNone) return;
+  ending_ = error == QAbstractSocket::RemoteHostClosedError ? Ending::kPeerClosed : Ending::kFailed;
 }
 
 void QtSocket::abort() {
+  resolving_.reset();
+  live_.reset();
   socket_.abort();
   ending_ = Ending::kNone;
 }
 
 LinkState QtSocket::state() const {
+  if (resolving_) return LinkState::kResolving;
   switch (socket_.state()) {
     case QAbstractSocket::HostLookupState: return LinkState::kResolving;
     case QAbstractSocket::ConnectingState: return LinkState::kConnecting;
     case QAbstractSocket::ConnectedState: return LinkState::kConnected;
     case QAbstractSocket::ClosingState: return LinkState::kClosing;
+    case QAbstractSocket::BoundState:  // bound to a port, about to connect from it
+      return LinkState::kConnecting;
     case QAbstractSocket::UnconnectedState:
       switch (ending_) {
         case Ending::kNone: return LinkState::kClosed;
@@ -49,9 +164,8 @@ LinkState QtSocket::state() const {
         case Ending::kFailed: return LinkState::kFailed;
       }
       break;
-    case QAbstractSocket::BoundState:
     case QAbstractSocket::ListeningState:
-      break;  // a client socket neither binds nor listens
+      break;  // a client socket never listens
   }
   return LinkState::kFailed;
 }

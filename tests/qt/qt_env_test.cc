@@ -7,10 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/socket.h>
 
 #include <filesystem>
 #include <memory>
@@ -25,27 +23,11 @@ namespace {
 using namespace std::chrono_literals;
 using testing::HangingListener;
 using testing::RefusingPort;
+using testing::socketOptionTowards;
 using testing::waitUntil;
 
 // Generous: a slow machine only makes a wait longer, never a test fail.
 constexpr Nanos kPatience = 20s;
-
-// Whether the socket of this process that is connected to the loopback
-// port has Nagle's delay switched off; found among the open descriptors.
-bool noDelayTowards(std::uint16_t port) {
-  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-    const int fd = std::stoi(entry.path().filename().string());
-    sockaddr_in peer{};
-    socklen_t len = sizeof peer;
-    if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) != 0 || peer.sin_family != AF_INET ||
-        ntohs(peer.sin_port) != port)
-      continue;
-    int on = 0;
-    len = sizeof on;
-    return getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, &len) == 0 && on != 0;
-  }
-  return false;
-}
 
 class QtEnvTest : public ::testing::Test {
  protected:
@@ -248,7 +230,7 @@ TEST_F(QtEnvTest, BytesGoOutWholeAndComeBackWithAnArrivalEvent) {
   ASSERT_TRUE(waitUntil(env, [&] { return socket->state() == LinkState::kConnected; }, kPatience));
 
   // Requests are small and the device waits for all of them.
-  EXPECT_TRUE(noDelayTowards(server.serverPort()));
+  EXPECT_NE(socketOptionTowards(server.serverPort(), IPPROTO_TCP, TCP_NODELAY).value_or(0), 0);
 
   ASSERT_TRUE(socket->write(request));
   ASSERT_TRUE(waitUntil(env, [&] { return peer->bytesAvailable() >= 12; }, kPatience));
