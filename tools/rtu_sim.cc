@@ -19,7 +19,10 @@
 //
 // For the benchmarks it can also write down when each request arrived
 // (--log) and hold ports where a device is down: refused, or hanging in the
-// handshake (--refusing, --hanging).
+// handshake (--refusing, --hanging). For the link-fault tests and the demo
+// it can act as the devices of a poor field: one that ends every connection
+// after a while (--close-after), one that serves a single client at a time
+// and resets any other (--single-client).
 
 #include <modbus/modbus.h>
 #include <modbus/modbus-tcp.h>
@@ -70,12 +73,14 @@ struct Options {
   std::string logPath;
   int refusing = 0;  // how many ports to hold that refuse connections
   int hanging = 0;   // how many ports to hold whose connects hang
+  std::optional<double> closeAfter;  // seconds a connection lasts
+  bool singleClient = false;
 };
 
 void printUsage(std::FILE* to) {
   std::fprintf(to,
       "usage: rtu-sim [--port PORT]... [PORT]... [--seconds N] [--delay-ms N] [--first-device D] [--verbose]\n"
-      "               [--log FILE] [--refusing]... [--hanging]...\n"
+      "               [--log FILE] [--refusing]... [--hanging]... [--close-after N] [--single-client]\n"
       "  Serves Modbus TCP holding registers 0..9999 on 127.0.0.1 at each PORT\n"
       "  (0 picks a free port). Prints \"listening on 127.0.0.1:PORT\" per port.\n"
       "  --seconds N    stop by itself after N seconds\n"
@@ -89,6 +94,9 @@ void printUsage(std::FILE* to) {
       "                 \"refusing on 127.0.0.1:PORT\"\n"
       "  --hanging      also hold a port where connects hang (full accept queue);\n"
       "                 prints \"hanging on 127.0.0.1:PORT\"\n"
+      "  --close-after N  close every connection N seconds after accepting it\n"
+      "  --single-client  serve one client per port at a time; reset any other at\n"
+      "                 once and print \"turned away a client on 127.0.0.1:PORT\"\n"
       "  --bind ADDR    only 127.0.0.1 is accepted: the simulator serves loopback only\n",
       kMaxDelayMs);
 }
@@ -100,6 +108,15 @@ std::optional<long> parseInteger(std::string_view text, long low, long high) {
   long value = std::strtol(copy.c_str(), &end, 10);
   if (copy.empty() || errno != 0 || *end != '\0' || value < low || value > high) return std::nullopt;
   return value;
+}
+
+std::optional<double> positiveSeconds(std::optional<std::string_view> text) {
+  if (!text) return std::nullopt;
+  std::string copy(*text);
+  char* end = nullptr;
+  double seconds = std::strtod(copy.c_str(), &end);
+  if (copy.empty() || *end != '\0' || !(seconds > 0) || !std::isfinite(seconds)) return std::nullopt;
+  return seconds;
 }
 
 // Returns the options, or nothing after printing why the command line is refused.
@@ -134,14 +151,12 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       auto port = text ? parseInteger(*text, 0, 65535) : std::nullopt;
       if (!port) return refuse("needs a port from 0 to 65535");
       options.ports.push_back(static_cast<int>(*port));
-    } else if (arg == "--seconds") {
-      auto text = value();
-      char* end = nullptr;
-      std::string copy = text ? std::string(*text) : std::string();
-      double seconds = std::strtod(copy.c_str(), &end);
-      if (copy.empty() || *end != '\0' || !(seconds > 0) || !std::isfinite(seconds))
-        return refuse("needs a number of seconds above 0");
-      options.seconds = seconds;
+    } else if (arg == "--seconds" || arg == "--close-after") {
+      auto seconds = positiveSeconds(value());
+      if (!seconds) return refuse("needs a number of seconds above 0");
+      (arg == "--seconds" ? options.seconds : options.closeAfter) = seconds;
+    } else if (arg == "--single-client") {
+      options.singleClient = true;
     } else if (arg == "--delay-ms") {
       auto text = value();
       auto delay = text ? parseInteger(*text, 0, kMaxDelayMs) : std::nullopt;
@@ -199,6 +214,7 @@ struct Client {
   Device* device = nullptr;
   std::deque<PendingAnswer> pending;
   bool closed = false;
+  std::optional<Clock::time_point> closeAt;  // --close-after
 };
 
 void fillFixedRegisters(Device& device) {
@@ -326,6 +342,7 @@ class Simulator {
           if (fds[i].revents & POLLIN) accept(devices_[i]);
       }
       answerDueRequests();
+      closeExpiredClients();
       dropClosedClients();
     }
     std::printf("stopped\n");
@@ -336,9 +353,13 @@ class Simulator {
  private:
   std::optional<Clock::time_point> nextWake(std::optional<Clock::time_point> stopAt) const {
     std::optional<Clock::time_point> wake = stopAt;
-    for (const Client& client : clients_)
-      if (!client.pending.empty() && (!wake || client.pending.front().due < *wake))
-        wake = client.pending.front().due;
+    auto earlier = [&wake](Clock::time_point when) {
+      if (!wake || when < *wake) wake = when;
+    };
+    for (const Client& client : clients_) {
+      if (!client.pending.empty()) earlier(client.pending.front().due);
+      if (client.closeAt) earlier(*client.closeAt);
+    }
     return wake;
   }
 
@@ -353,8 +374,41 @@ class Simulator {
     int listenFd = device.listenFd;
     int fd = modbus_tcp_accept(device.ctx.get(), &listenFd);
     if (fd < 0) return;
-    clients_.push_back(Client{fd, &device, {}, false});
+    if (options_.singleClient && servesClient(device)) {
+      turnAway(fd, device);
+      return;
+    }
+    std::optional<Clock::time_point> closeAt;
+    if (options_.closeAfter)
+      closeAt = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                   std::chrono::duration<double>(*options_.closeAfter));
+    clients_.push_back(Client{fd, &device, {}, false, closeAt});
     if (options_.verbose) std::printf("%s:%d client connected\n", kLoopback, device.port);
+  }
+
+  bool servesClient(const Device& device) const {
+    return std::any_of(clients_.begin(), clients_.end(),
+                       [&device](const Client& client) { return client.device == &device && !client.closed; });
+  }
+
+  // As a device with room for one connection does: a reset, not a close,
+  // so the client learns at once that it was not served.
+  static void turnAway(int fd, const Device& device) {
+    const linger abortive{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    close(fd);
+    std::printf("turned away a client on %s:%d\n", kLoopback, device.port);
+    std::fflush(stdout);
+  }
+
+  // An orderly close (FIN) once a connection has lasted --close-after.
+  void closeExpiredClients() {
+    const auto now = Clock::now();
+    for (Client& client : clients_) {
+      if (client.closed || !client.closeAt || now < *client.closeAt) continue;
+      client.closed = true;
+      if (options_.verbose) std::printf("%s:%d client closed\n", kLoopback, client.device->port);
+    }
   }
 
   // Takes one request off the socket; libmodbus reads exactly one frame, so

@@ -223,5 +223,48 @@ TEST(RtuSim, StampsEachRequestAndHoldsPortsOfDownDevices) {
   EXPECT_EQ(unanswered.error(), QAbstractSocket::SocketTimeoutError) << "neither refused nor reset";
 }
 
+TEST(RtuSim, ClosesEachConnectionAfterItsTime) {
+  Simulator sim({"--port", "0", "--close-after", "0.5", "--seconds", "30"});
+  const auto ports = sim.waitForPorts(1);
+  ASSERT_EQ(ports.size(), 1u);
+  for (int round = 0; round < 2; ++round) {
+    QTcpSocket client;
+    QElapsedTimer lived;
+    lived.start();
+    ASSERT_TRUE(connectTo(client, ports[0]));
+    EXPECT_EQ(ask(client, 0x0001, 3, 1).size(), 11) << "served until the close";
+    ASSERT_TRUE(client.state() == QAbstractSocket::UnconnectedState || client.waitForDisconnected(kWaitMs));
+    EXPECT_GE(lived.elapsed(), 400);
+    EXPECT_EQ(client.error(), QAbstractSocket::RemoteHostClosedError) << "an orderly close";
+  }
+}
+
+TEST(RtuSim, ServesASingleClientAtATimeAndResetsAnyOther) {
+  Simulator sim({"--port", "0", "--single-client", "--seconds", "30"});
+  const auto ports = sim.waitForPorts(1);
+  ASSERT_EQ(ports.size(), 1u);
+  QTcpSocket first;
+  ASSERT_TRUE(connectTo(first, ports[0]));
+  ASSERT_EQ(ask(first, 0x0001, 3, 1).size(), 11);
+
+  // The kernel completes the handshake; the device resets the connection,
+  // at times before the client has seen the handshake complete.
+  QTcpSocket second;
+  if (connectTo(second, ports[0]) && second.state() != QAbstractSocket::UnconnectedState) {
+    ASSERT_TRUE(second.waitForDisconnected(kWaitMs));
+  }
+  EXPECT_EQ(second.state(), QAbstractSocket::UnconnectedState);
+  ASSERT_TRUE(sim.process().waitForReadyRead(kWaitMs));
+  EXPECT_EQ(sim.process().readLine().trimmed(), "turned away a client on 127.0.0.1:" + QByteArray::number(ports[0]));
+  EXPECT_EQ(ask(first, 0x0002, 3, 1).size(), 11) << "the first client is still served";
+
+  // Once the first client has gone, the next one is served.
+  first.disconnectFromHost();
+  QThread::msleep(200);
+  QTcpSocket third;
+  ASSERT_TRUE(connectTo(third, ports[0]));
+  EXPECT_EQ(ask(third, 0x0003, 3, 1).size(), 11);
+}
+
 }  // namespace
 }  // namespace rtupoll
