@@ -6,16 +6,21 @@
 #   ./run-demo.sh                        open the window (under xvfb-run without a display)
 #   ./run-demo.sh --screenshot shot.png  run under xvfb-run, save a screenshot, stop
 #                 [--after SECONDS]      ... taken SECONDS after the start (default 12)
+#   ./run-demo.sh --flaky                a poor field: device A behind a slow link
+#                                        (300 ms round trip), device B closing its
+#                                        connections every 5 s
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 source scripts/setup.sh
 
-usage() { sed -n '2,8s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"; }
+usage() { sed -n '2,11s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"; }
 
 screenshot=""
 after=12
+flaky=""
 while (($# > 0)); do
   case "$1" in
+    --flaky) flaky=1; shift ;;
     --screenshot) screenshot="$(realpath -m "${2:?--screenshot needs a file name}")"; shift 2 ;;
     --after) after="${2:?--after needs a number of seconds}"; shift 2 ;;
     -h | --help) usage; exit 0 ;;
@@ -31,7 +36,7 @@ mkdir -p "$demo"
 # The program keeps its files next to itself, so it runs from a copy of its own.
 cp -f "$RTUPOLL_BUILD/rtupoll" "$demo/rtupoll"
 
-sim_pid=""
+server_pids=()
 program_pid=""
 runner_pid=""
 
@@ -50,10 +55,11 @@ wait_for() {
 finish() {
   stop_program
   if [[ -n "$runner_pid" ]]; then wait_for "$runner_pid"; fi
-  if [[ -n "$sim_pid" ]]; then
-    kill -TERM "$sim_pid" 2>/dev/null || true
-    wait_for "$sim_pid"
-  fi
+  local pid
+  for pid in "${server_pids[@]}"; do
+    kill -TERM "$pid" 2>/dev/null || true
+    wait_for "$pid"
+  done
 }
 # A signal while the program runs closes it in order (it saves setting.ini);
 # before that it just ends the demo.
@@ -63,18 +69,43 @@ on_signal() {
 trap finish EXIT
 trap on_signal INT TERM HUP
 
-# Three devices on free loopback ports; the simulator prints the ports it got.
-"$RTUPOLL_BUILD/rtu-sim" --port 0 --port 0 --port 0 >"$demo/rtu-sim.log" &
-sim_pid=$!
+# Starts COMMAND... in the background, its output in LOG, and waits until it
+# has printed COUNT lines "PREFIX 127.0.0.1:PORT..."; their ports are added to ports.
 ports=()
-for _ in $(seq 100); do
-  mapfile -t ports < <(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$demo/rtu-sim.log")
-  if ((${#ports[@]} == 3)) || ! kill -0 "$sim_pid" 2>/dev/null; then break; fi
-  sleep 0.1
-done
-if ((${#ports[@]} != 3)); then
-  echo "rtu-sim did not start; see $demo/rtu-sim.log" >&2
-  exit 1
+start_printing_ports() {
+  local log="$1" count="$2" prefix="$3"
+  shift 3
+  "$@" >"$log" &
+  server_pids+=($!)
+  local found=()
+  for _ in $(seq 100); do
+    mapfile -t found < <(sed -n "s/^$prefix 127\\.0\\.0\\.1:\\([0-9]*\\).*$/\\1/p" "$log")
+    if ((${#found[@]} == count)) || ! kill -0 "${server_pids[-1]}" 2>/dev/null; then break; fi
+    sleep 0.1
+  done
+  if ((${#found[@]} != count)); then
+    echo "$1 did not start; see $log" >&2
+    exit 1
+  fi
+  ports+=("${found[@]}")
+}
+
+sim="$RTUPOLL_BUILD/rtu-sim"
+if [[ -z "$flaky" ]]; then
+  # Three devices on free loopback ports; the simulator prints the ports it got.
+  start_printing_ports "$demo/rtu-sim.log" 3 "listening on" "$sim" --port 0 --port 0 --port 0
+else
+  # Each device on a simulator of its own, numbered as in the plain demo.
+  # A is reached through a slow link: the program dials the link's port.
+  start_printing_ports "$demo/rtu-sim.a.log" 1 "listening on" "$sim" --port 0
+  device_a="${ports[0]}"
+  ports=()
+  start_printing_ports "$demo/link-a.log" 1 proxying \
+    python3 tools/link_proxy.py --target "$device_a" --rtt-ms 300 --seconds 86400
+  start_printing_ports "$demo/rtu-sim.b.log" 1 "listening on" "$sim" --port 0 --first-device 1 --close-after 5
+  start_printing_ports "$demo/rtu-sim.c.log" 1 "listening on" "$sim" --port 0 --first-device 2
+  echo "Device A behind a 300 ms link on port ${ports[0]} (device on $device_a);" \
+    "device B closes its connections every 5 s"
 fi
 echo "Simulated devices on 127.0.0.1 ports ${ports[*]}"
 
