@@ -8,7 +8,9 @@ RTUPOLL_BUILD="$RTUPOLL_ROOT/build"
 # Build: cmake ninja-build g++ pkg-config; program: qt6-base-dev libgl-dev
 # (Qt's GUI module needs the GL headers); simulator: libmodbus-dev; tests:
 # libgtest-dev googletest; screenshots: xvfb xauth imagemagick; peer for the
-# benchmarks: mbpoll.
+# benchmarks: mbpoll; link-fault tests, slow-link proxy and their benchmark:
+# python3, nftables and iproute2 (links broken inside a network namespace),
+# xdotool (the operator's click on Connect).
 RTUPOLL_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
@@ -16,6 +18,7 @@ RTUPOLL_PACKAGES=(
   libgtest-dev googletest
   xvfb xauth imagemagick
   mbpoll
+  python3 nftables iproute2 xdotool
 )
 
 # Prints, one a line, the given packages that dpkg does not have installed.

@@ -1,0 +1,44 @@
+"""A device that serves a single client at a time and resets any other, and
+whose link dies silently: it still holds the dead connection when the path
+returns. The program is back within the goal all the same, without being
+turned away: it reconnects from the local port of the dead connection, so
+the device's stale connection is reset rather than a new one refused."""
+
+import time
+import unittest
+
+from linkfault import FRESH_WITHIN, UNKNOWN_WITHIN, LinkFaultCase, enter_namespace
+from rtupoll_harness import tcp_table
+from rtupoll_harness.program import Read
+
+
+def setUpModule():
+    enter_namespace()
+
+
+class SingleClient(LinkFaultCase):
+    def test_back_after_a_silent_death_without_being_turned_away(self):
+        (a,) = self.field.devices(1, behaviour=["--single-client"])
+        (b,) = self.field.devices(1, first_device=1)
+        reads = [Read(0, 1, 3), Read(1, 1, 3), Read(0, 1, 2), Read(1, 1, 2), Read(0, 1, 1)]
+        self.field.start([(a, True), (b, True), (None, False)], reads)
+        self.wait_polled([a, b])
+        (old_end,) = a.program_ends(tcp_table.ESTABLISHED)
+
+        cut = self.cut(a)
+        while a.connected() and time.time() < cut + UNKNOWN_WITHIN:
+            time.sleep(0.1)
+        self.assertFalse(a.connected(), "the dead link still counts as connected")
+        time.sleep(max(0.0, cut + UNKNOWN_WITHIN + 1 - time.time()))
+
+        back = self.restore(a)
+        fresh = self.field.first_fresh(a, back, FRESH_WITHIN + 2)
+        self.assertIsNotNone(fresh, "the single-client device never came back")
+        self.assertLessEqual(fresh - back, FRESH_WITHIN)
+        self.assertEqual(a.simulator.turned_away(), [], "the device turned the program away")
+        self.assertEqual([e.local_port for e in a.program_ends(tcp_table.ESTABLISHED)], [old_end.local_port])
+        self.assertNoBadValues()
+
+
+if __name__ == "__main__":
+    unittest.main()

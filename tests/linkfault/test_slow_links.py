@@ -1,0 +1,39 @@
+"""Slow and lossy links that are alive: a device polled once a second over
+a 400 ms round trip, one over 150 ms that loses 30 % of its packets each
+way, one over 50 ms. None of them is ever taken for dead, and data.csv never
+shows a wrong value or one older than its cycle."""
+
+import time
+import unittest
+
+from linkfault import LinkFaultCase, enter_namespace
+from rtupoll_harness.program import Read
+
+WINDOW = 40  # seconds watched
+
+
+def setUpModule():
+    enter_namespace()
+
+
+class SlowLinks(LinkFaultCase):
+    def test_slow_and_lossy_links_are_never_taken_for_dead(self):
+        a, b, c = self.field.devices(3)
+        slow = self.field.behind_link(a, 400)
+        lossy = self.field.behind_link(b, 150)
+        quick = self.field.behind_link(c, 50)
+        self.faults.lose(lossy.dial, 30)
+        reads = [Read(0, 1, 3), Read(1, 1, 3), Read(2, 1, 3), Read(0, 1, 2), Read(1, 1, 2)]
+        self.field.start([(slow, True), (lossy, True), (quick, True)], reads)
+        self.wait_polled([slow, lossy, quick], timeout=60)
+
+        begin = time.time()
+        time.sleep(WINDOW)
+        for device in (slow, lossy, quick):
+            self.assertEqual(len(device.link.clients()), 1, f"device {device.number} was reconnected")
+            self.assertTrue(any(q.time > begin + WINDOW - 5 for q in device.requests()), f"device {device.number}")
+        self.assertNoBadValues(since=begin)
+
+
+if __name__ == "__main__":
+    unittest.main()

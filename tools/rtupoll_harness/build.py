@@ -1,0 +1,24 @@
+"""Where the built programs and the tools are."""
+
+import os
+import pathlib
+
+SOURCE = pathlib.Path(__file__).resolve().parents[2]
+
+
+def folder():
+    """The build folder: $RTUPOLL_BUILD_DIR, or build/ at the top of the tree."""
+    return pathlib.Path(os.environ.get("RTUPOLL_BUILD_DIR", SOURCE / "build"))
+
+
+def tool(name):
+    """A program built into the build folder (rtupoll, rtu-sim)."""
+    path = folder() / name
+    if not path.exists():
+        raise FileNotFoundError(f"{path} is not built")
+    return path
+
+
+def script(name):
+    """A script of the source tree's tools/ folder."""
+    return SOURCE / "tools" / name

@@ -1,0 +1,119 @@
+"""The built program in a program folder of its own.
+
+rtupoll keeps setting.ini and data.csv next to itself, so every run gets a
+temporary folder with a copy of the executable and a setting.ini written
+before it starts: the program never sees its default host.
+"""
+
+import os
+import shutil
+import signal
+import time
+from dataclasses import dataclass
+
+from . import build
+from .processes import Child
+
+LOOPBACK = "127.0.0.1"
+
+
+@dataclass
+class Slot:
+    """A device slot: host, port, and whether it was connected at the last close."""
+
+    port: int = 502
+    host: str = LOOPBACK
+    saved: bool = False
+
+
+@dataclass
+class Read:
+    """A read definition: device slot (-1 none), first register (from 1), count."""
+
+    slot: int
+    first: int = 1
+    count: int = 1
+
+
+def settings_text(slots, reads):
+    """setting.ini's text: section [set], 24 keys, CR LF, 8-bit text."""
+    if len(slots) != 3 or len(reads) != 5:
+        raise ValueError("three slots and five reads")
+    lines = ["[set]"]
+    # "False" marks a slot that was in use at the last close.
+    lines += [f"Scon{i}={'False' if s.saved else 'True'}" for i, s in enumerate(slots)]
+    lines += [f"port{i}={s.port}" for i, s in enumerate(slots)]
+    lines += [f"txtIP{i}={s.host}" for i, s in enumerate(slots)]
+    lines += [f"strreg{i}={r.first}" for i, r in enumerate(reads)]
+    lines += [f"legreg{i}={r.count}" for i, r in enumerate(reads)]
+    lines += [f"LstIP{i}={r.slot}" for i, r in enumerate(reads)]
+    return "\r\n".join(lines) + "\r\n"
+
+
+class ProgramFolder:
+    """A folder holding a copy of rtupoll and its setting.ini."""
+
+    def __init__(self, parent, name="program", executable=None):
+        """executable: another build of rtupoll, for a before-and-after."""
+        self.path = parent / name
+        self.path.mkdir()
+        shutil.copy2(executable or build.tool("rtupoll"), self.path / "rtupoll")
+        self.child = None
+
+    def write_settings(self, slots, reads):
+        (self.path / "setting.ini").write_bytes(settings_text(slots, reads).encode("cp1252"))
+
+    def start(self, display=None):
+        """Starts the program: offscreen, or on an X display (for clicks)."""
+        if not (self.path / "setting.ini").exists():
+            raise RuntimeError("write setting.ini first: without it the program uses its default host")
+        env = dict(os.environ)
+        if display:
+            env["DISPLAY"] = display
+            env.pop("QT_QPA_PLATFORM", None)
+        else:
+            env["QT_QPA_PLATFORM"] = "offscreen"
+        # From its own working folder, which is not the program folder.
+        self.child = Child([self.path / "rtupoll"], env=env, cwd=self.path.parent)
+        return self.child
+
+    @property
+    def pid(self):
+        return self.child.pid
+
+    def stop(self, timeout=20):
+        """SIGTERM, as a desktop session ends it; returns (status, seconds taken)."""
+        began = time.monotonic()
+        status = self.child.stop(signal.SIGTERM, timeout)
+        return status, time.monotonic() - began
+
+    def data_fields(self):
+        """(write time, fields) of data.csv, or None before its first write.
+
+        The fields are those after the leading comma: caption and value of
+        each read's first register, ten in all. The write time is the file's
+        modification time, which its replacement sets.
+        """
+        path = self.path / "data.csv"
+        try:
+            before = path.stat().st_mtime
+            text = path.read_bytes().decode("cp1252")
+            after = path.stat().st_mtime
+        except FileNotFoundError:
+            return None
+        if before != after:
+            return None  # replaced while being read: take the next one
+        return after, text.rstrip("\r\n").split(",")[1:]
+
+    def open_files(self):
+        return len(os.listdir(f"/proc/{self.pid}/fd"))
+
+    def threads(self):
+        return len(os.listdir(f"/proc/{self.pid}/task"))
+
+    def resident_kib(self):
+        with open(f"/proc/{self.pid}/status") as status:
+            for line in status:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1])
+        raise RuntimeError("no VmRSS")

@@ -1,0 +1,73 @@
+"""rtu-sim, the simulated field devices, as a child process."""
+
+import re
+import time
+from dataclasses import dataclass
+
+from . import build
+from .processes import Child
+
+_PORT_LINE = re.compile(r"^(\w+) on 127\.0\.0\.1:(\d+)$")
+
+
+@dataclass
+class Request:
+    """One line of the request log: when it arrived (wall clock) and what it asked."""
+
+    time: float
+    port: int
+    transaction_id: int
+    function: int
+    address: int
+    count: int
+
+
+class Simulator(Child):
+    """rtu-sim serving one device per port (free ports by default).
+
+    first_device numbers its devices from there, so that register 0 of the
+    i-th port counts 1000 * (first_device + i) + seconds since start.
+    Each request is written to its --log file as it arrives.
+    """
+
+    def __init__(self, folder, name, *, devices=1, first_device=0, seconds=600, extra=()):
+        self.log_path = folder / f"{name}.requests"
+        self.first_device = first_device
+        args = [build.tool("rtu-sim"), "--seconds", seconds, "--first-device", first_device]
+        args += ["--log", self.log_path, *extra]
+        for _ in range(devices):
+            args += ["--port", 0]
+        launched = time.time()
+        super().__init__(args)
+        lines = self.wait_for_lines(lambda ls: len(self._ports(ls)) >= devices, 10)
+        # The devices' clock starts just before the first line: register 0
+        # counts whole seconds from about here.
+        self.started = launched
+        self.ports = self._ports(lines)
+        if len(self.ports) < devices:
+            self.stop()
+            raise RuntimeError(f"rtu-sim did not start: {lines}")
+
+    @staticmethod
+    def _ports(lines):
+        return [int(m.group(2)) for m in map(_PORT_LINE.match, lines) if m and m.group(1) == "listening"]
+
+    def device_number(self, port):
+        return self.first_device + self.ports.index(port)
+
+    def requests(self, port=None):
+        """The requests logged so far, to port if given, oldest first."""
+        offset = time.time() - time.monotonic()
+        found = []
+        with open(self.log_path) as log:
+            for line in log:
+                fields = line.split()
+                if len(fields) != 6 or (port is not None and int(fields[1]) != port):
+                    continue
+                ns, at_port, tid, function, address, count = map(int, fields)
+                found.append(Request(ns / 1e9 + offset, at_port, tid, function, address, count))
+        return found
+
+    def turned_away(self):
+        """Times at which --single-client reset a second client."""
+        return [t for t, text in self.lines() if text.startswith("turned away a client")]
