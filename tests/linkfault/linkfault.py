@@ -59,30 +59,18 @@ class LinkFaultCase(unittest.TestCase):
             found = self.field.first_fresh(device, since, timeout, every_read=False)
             self.assertIsNotNone(found, f"device {device.number} never polled")
 
+    def assertWithin(self, seconds, limit, message):
+        """seconds (None when it never happened) is at most limit."""
+        self.assertIsNotNone(seconds, f"{message}: never")
+        self.assertLessEqual(seconds, limit, message)
+
     def assertNoBadValues(self, since=0.0, until=float("inf"), max_age=3.5):
         bad = self.field.bad_values(since, until, max_age)
         shown = "\n".join(f"  read {r} at {written:.3f}: {value!r} is {verdict}" for r, written, value, verdict in bad)
         if bad:
             self.fail(f"{len(bad)} wrong or stale values in data.csv:\n{shown}")
 
-    def cut(self, *devices):
-        """Cuts the devices' links silently; returns when."""
-        for device in devices:
-            self.faults.cut(device.dial)
-        return time.time()
-
-    def restore(self, *devices):
-        for device in devices:
-            self.faults.restore(device.dial)
-        return time.time()
-
     def resources(self):
         program = self.field.program
         return program.open_files(), program.resident_kib()
-
-
-def burst(times, window=0.3):
-    """The most requests within any window seconds."""
-    times = sorted(times)
-    return max((sum(1 for u in times[i:] if u - t < window) for i, t in enumerate(times)), default=0)
 

@@ -7,13 +7,15 @@ hand (not saved) shows "???" and stays down."""
 import time
 import unittest
 
-from linkfault import FRESH_WITHIN, UNKNOWN_WITHIN, LinkFaultCase, burst, enter_namespace
+from linkfault import FRESH_WITHIN, UNKNOWN_WITHIN, LinkFaultCase, enter_namespace
+from rtupoll_harness.outage import silent_outage
 from rtupoll_harness.program import Read
 from rtupoll_harness.xdisplay import VirtualDisplay
 
-# How long each outage lasts: past the goal, so that the link is down for
-# certain when the path returns.
+# Each outage outlasts the goal, so that the links are down for certain
+# when the path returns; then the program gets the goal and a margin.
 OUTAGE = UNKNOWN_WITHIN + 1
+SETTLE = FRESH_WITHIN + 2
 
 
 def setUpModule():
@@ -34,30 +36,19 @@ class SilentDeath(LinkFaultCase):
 
         used = []
         for victims in ([a, c], [a]):
-            cut = self.cut(*victims)
-            for device in victims:
-                unknown = self.field.first_unknown(device, cut, UNKNOWN_WITHIN + 2)
-                self.assertIsNotNone(unknown, f"device {device.number}: no ??? after its link died")
-                self.assertLessEqual(unknown - cut, UNKNOWN_WITHIN, f"device {device.number}")
-            deadline = cut + UNKNOWN_WITHIN
-            while any(device.connected() for device in victims) and time.time() < deadline:
-                time.sleep(0.1)
-            self.assertEqual([d.number for d in victims if d.connected()], [], "links still up")
-            time.sleep(max(0.0, cut + OUTAGE - time.time()))
-
-            back = self.restore(*victims)
-            fresh = self.field.first_fresh(a, back, FRESH_WITHIN + 2)
-            self.assertIsNotNone(fresh, "saved device A never came back")
-            self.assertLessEqual(fresh - back, FRESH_WITHIN)
-            # The dead link took its queued requests with it.
-            self.assertLessEqual(burst([q.time for q in a.requests() if q.time > back]), 3)
-            used.append(self.resources())
-
+            seen = silent_outage(self.field, self.faults, victims, OUTAGE, SETTLE)
+            for recovery in seen:
+                with self.subTest(device=recovery.device):
+                    self.assertWithin(recovery.closed_after, UNKNOWN_WITHIN, "the dead link counted as connected")
+                    self.assertWithin(recovery.unknown_after, UNKNOWN_WITHIN, "no ??? in time")
+            saved = seen[0]
+            self.assertWithin(saved.fresh_after, FRESH_WITHIN, "the saved slot did not come back in time")
+            self.assertLessEqual(saved.burst, 3, "queued requests reached the device in a burst")
             if c in victims:
-                time.sleep(max(0.0, back + FRESH_WITHIN + 1 - time.time()))
-                self.assertEqual(c.program_ends(), [], "a slot that was not saved was reconnected")
-                self.assertEqual([q for q in c.requests() if q.time > back], [])
+                self.assertIsNone(seen[1].requested_after, "a slot that was not saved was reconnected")
+                self.assertEqual(c.program_ends(), [])
                 self.assertIsNotNone(self.field.first_unknown(c, time.time(), 3), "C no longer shows ???")
+            used.append(self.resources())
 
         self.assertNoBadValues()
         (files_before, resident_before), (files_after, resident_after) = used

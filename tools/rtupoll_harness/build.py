@@ -19,6 +19,13 @@ def tool(name):
     return path
 
 
+def program():
+    """rtupoll: $RTUPOLL_PROGRAM (another build, for a before-and-after), or
+    the build folder's."""
+    other = os.environ.get("RTUPOLL_PROGRAM")
+    return pathlib.Path(other) if other else tool("rtupoll")
+
+
 def script(name):
     """A script of the source tree's tools/ folder."""
     return SOURCE / "tools" / name

@@ -40,6 +40,7 @@ class Field:
 
     def __init__(self, folder, lifetime=600):
         self.folder = folder
+        folder.mkdir(parents=True, exist_ok=True)
         self.lifetime = lifetime  # seconds every server and link lives at most
         self._children = []
         self._simulators = 0

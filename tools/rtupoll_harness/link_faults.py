@@ -6,40 +6,49 @@ on input (not output) keeps the sender unaware: its stack sends as usual
 and nothing ever comes back, as on a cut cable.
 """
 
+import threading
+
 from . import processes
 
 _TABLE = "inet rtupoll_linkfault"
 
 
 class LinkFaults:
-    """The faults of the namespace's loopback links, by TCP port."""
+    """The faults of the namespace's loopback links, by TCP port. One per
+    namespace: it replaces the whole rule set on every change. Safe to use
+    from several threads."""
 
     def __init__(self):
         self._cut = set()
         self._loss = {}  # port -> percent of packets dropped, each way
+        self._lock = threading.Lock()
 
     def cut(self, port):
         """Drops every packet to and from port, from now on."""
-        self._cut.add(port)
-        self._apply()
+        with self._lock:
+            self._cut.add(port)
+            self._apply()
 
     def restore(self, port):
         """Lets port's packets through again (loss set with lose() stays)."""
-        self._cut.discard(port)
-        self._apply()
+        with self._lock:
+            self._cut.discard(port)
+            self._apply()
 
     def lose(self, port, percent):
         """Drops percent % of the packets to and from port, at random."""
-        if percent:
-            self._loss[port] = percent
-        else:
-            self._loss.pop(port, None)
-        self._apply()
+        with self._lock:
+            if percent:
+                self._loss[port] = percent
+            else:
+                self._loss.pop(port, None)
+            self._apply()
 
     def clear(self):
-        self._cut.clear()
-        self._loss.clear()
-        self._apply()
+        with self._lock:
+            self._cut.clear()
+            self._loss.clear()
+            self._apply()
 
     def _apply(self):
         rules = []

@@ -57,7 +57,7 @@ class ProgramFolder:
         """executable: another build of rtupoll, for a before-and-after."""
         self.path = parent / name
         self.path.mkdir()
-        shutil.copy2(executable or build.tool("rtupoll"), self.path / "rtupoll")
+        shutil.copy2(executable or build.program(), self.path / "rtupoll")
         self.child = None
 
     def write_settings(self, slots, reads):
