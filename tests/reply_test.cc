@@ -191,8 +191,9 @@ TEST_F(ReplyTest, ALateAnswerAfterThePollClockMovedOnIsDiscarded) {
   const std::uint16_t late = requestRow1();
   pollStep(w);  // the poll clock overtakes it: read definition 2, slot 1
   ASSERT_EQ(w.currentRow, 2);
+  EXPECT_EQ(cell(1, 4), "???");  // no longer current
   arrive(0, answerFrame(late, {66, 66}));
-  EXPECT_EQ(cell(1, 4), "");
+  EXPECT_EQ(cell(1, 4), "???");
   EXPECT_EQ(cell(1, 6), "");
   EXPECT_FALSE(w.Timer4.enabled());
   arrive(1, answerFrame(lastTransactionId(1), {77}));

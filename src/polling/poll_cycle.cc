@@ -8,6 +8,13 @@ namespace rtupoll {
 
 void pollStep(OptionIP& w) {
   w.Timer4.setEnabled(false);
+  // The poll clock overtook the request of the current read: whatever its
+  // answer brings will be discarded, so the values it shows are no longer
+  // current. Say so before the tick's data.csv line copies them.
+  if (w.outstanding.active) {
+    w.outstanding.active = false;
+    markValuesUnknown(w);
+  }
   w.bar[0].setVisible(true);
   w.currentRow = w.currentRow < kLastReadDef ? static_cast<std::int16_t>(w.currentRow + 1) : std::int16_t{0};
   for (int r = 0; r < kReadDefs; ++r)

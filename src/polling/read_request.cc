@@ -61,8 +61,10 @@ void sendOnConnectedSlot(OptionIP& w, int row) {
 
   // Half a frame left from an earlier answer must not merge with this one's.
   w.replyStreams[slot].clear();
-  if (w.Winsock1(slot).SendData(w.requestFrame))
-    w.outstanding = {true, slot, tid, count.high * 256 + count.low};
+  // Outstanding even when the send fails: no answer can come then, and the
+  // next step must still mark the read's values unknown.
+  w.outstanding = {true, slot, tid, count.high * 256 + count.low};
+  w.Winsock1(slot).SendData(w.requestFrame);
 
   Label& status = w.lblStatus[slot];
   status.setCaption(status.caption() == "Transmit" ? "Transmit.............." : "Transmit");
@@ -82,8 +84,8 @@ void skipDisconnectedSlot(OptionIP& w) {
 
 void sendReadRequest(OptionIP& w) {
   const int row = w.currentRow;
-  // A new request ends the wait for any earlier one; a late answer to it
-  // will be discarded.
+  // A new request ends the wait for any earlier one (the poll step has
+  // dealt with it); a late answer to it will be discarded.
   w.outstanding.active = false;
 
   // With no device chosen the request goes to the slot of the previous one.
