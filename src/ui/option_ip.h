@@ -47,7 +47,7 @@ struct OutstandingRequest {
   bool active = false;
   std::uint8_t slot = 0;
   std::uint16_t transaction_id = 0;
-  int quantity = 0;  // registers asked for
+  std::uint16_t quantity = 0;  // registers asked for
 };
 
 class OptionIP {
