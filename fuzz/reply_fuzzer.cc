@@ -35,6 +35,7 @@
 #include "support/fake_device.h"
 #include "support/temp_folder.h"
 #include "ui/option_ip.h"
+#include "ui/window_events.h"
 
 namespace rtupoll::fuzz {
 namespace {
@@ -248,6 +249,7 @@ void run(const Scenario& s) {
   VirtualEnv env(programFolder());
   std::array<testing::FakeDevice, 2> devices;
   OptionIP w(env);
+  WindowEvents events(w);
   w.tabel.setRows(s.grid.rows);
   w.tabel.setCols(s.grid.cols);
   for (int slot = 0; slot < 2; ++slot) {
@@ -264,12 +266,12 @@ void run(const Scenario& s) {
   w.LstIP[row].setListIndex(s.request_slot);
   w.strReg[row].setText(kFirstRegister);
   w.LegReg[row].setText(s.count.text);
-  w.nextTransactionId = s.first_tid;
+  events.poll().nextTransactionId = s.first_tid;
 
   Reference ref(s);
   testing::FakeDevice& asked = devices[static_cast<std::size_t>(s.request_slot)];
   auto request = [&] {
-    sendReadRequest(w);
+    sendReadRequest(w, events.poll());
     const std::uint16_t tid = ref.request();
     env.advance(Nanos(0));
     require(!asked.requests().empty() && asked.requests().back() == expectedRequest(tid, s.count.quantity),

@@ -4,6 +4,7 @@
 
 #include "runtime/qt_env.h"
 #include "ui/option_ip.h"
+#include "ui/window_events.h"
 #include "view/option_ip_view.h"
 #include "view/quit_signals.h"
 
@@ -18,8 +19,9 @@ int main(int argc, char** argv) {
 
   rtupoll::QtEnv env;
   rtupoll::OptionIP window(env);
-  rtupoll::OptionIPView view(window);
-  window.load();
+  rtupoll::WindowEvents events(window);
+  rtupoll::OptionIPView view(window, events);
+  events.load();
   view.show();
   shown = &view;
   // The program ends when its window closes.

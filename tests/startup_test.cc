@@ -95,14 +95,14 @@ TEST_F(StartUpTest, ClosingWritesTheSettingsOnceWithTheConnectButtonsState) {
   w.cmdConnect[1].setEnabled(false);
   w.txtPort[2].setText("");
   w.LstIP[3].setListIndex(-1);
-  w.unload();
+  events.unload();
   const std::string saved = folder.read("setting.ini");
   EXPECT_NE(saved.find("Scon0=True\r\n"), std::string::npos);
   EXPECT_NE(saved.find("Scon1=False\r\n"), std::string::npos);
   EXPECT_NE(saved.find("port2=\r\n"), std::string::npos);
   EXPECT_NE(saved.find("LstIP3=-1\r\n"), std::string::npos);
   folder.write("setting.ini", "changed");
-  w.unload();
+  events.unload();
   EXPECT_EQ(folder.read("setting.ini"), "changed");
 }
 

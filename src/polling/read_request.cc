@@ -5,6 +5,7 @@
 #include "base/number_text.h"
 #include "polling/modbus_tcp.h"
 #include "polling/poll_cycle.h"
+#include "polling/poll_state.h"
 #include "ui/option_ip.h"
 
 namespace rtupoll {
@@ -37,20 +38,20 @@ std::optional<std::int32_t> quantity(const OptionIP& w, int row) {
   return toInt32(leadingNumber(w.LegReg[static_cast<std::size_t>(row)].text()));
 }
 
-void sendOnConnectedSlot(OptionIP& w, int row) {
+void sendOnConnectedSlot(OptionIP& w, PollState& poll, int row) {
   const std::uint8_t slot = w.requestSlot;
   const std::uint16_t start = wireField(startingAddress(w, row));
   const std::uint16_t count = wireField(quantity(w, row));
-  const std::uint16_t tid = w.nextTransactionId++;  // wraps after 0xFFFF
+  const std::uint16_t tid = poll.nextTransactionId++;
 
   w.requestFrame = modbus::encodeReadRequest(tid, start, count);
   w.requestSent = true;
 
   // Half a frame left from an earlier answer must not merge with this one's.
-  w.replyStreams[slot].clear();
+  poll.replyStreams[slot].clear();
   // Outstanding even when the send fails: no answer can come then, and the
   // next step must still mark the read's values unknown.
-  w.outstanding = {true, slot, tid, count};
+  poll.outstanding = {true, slot, tid, count};
   w.Winsock1(slot).SendData(w.requestFrame);
 
   Label& status = w.lblStatus[slot];
@@ -69,18 +70,18 @@ void skipDisconnectedSlot(OptionIP& w) {
 
 }  // namespace
 
-void sendReadRequest(OptionIP& w) {
+void sendReadRequest(OptionIP& w, PollState& poll) {
   const int row = w.currentRow;
   // A new request ends the wait for any earlier one (the poll step has
   // dealt with it); a late answer to it will be discarded.
-  w.outstanding.active = false;
+  poll.outstanding.active = false;
 
   // With no device chosen the request goes to the slot of the previous one.
   const int choice = w.LstIP[static_cast<std::size_t>(row)].listIndex();
   if (choice >= 0 && choice < kSlots) w.requestSlot = static_cast<std::uint8_t>(choice);
 
   if (w.Winsock1(w.requestSlot).State() == SocketSlot::kConnected)
-    sendOnConnectedSlot(w, row);
+    sendOnConnectedSlot(w, poll, row);
   else
     skipDisconnectedSlot(w);
 }

@@ -7,6 +7,7 @@
 #include "base/number_text.h"
 #include "polling/modbus_tcp.h"
 #include "polling/poll_cycle.h"
+#include "polling/poll_state.h"
 #include "ui/option_ip.h"
 
 namespace rtupoll {
@@ -64,16 +65,16 @@ void handleAnswer(OptionIP& w, std::span<const std::uint8_t> frame, std::uint16_
   }
 }
 
-bool answersOutstanding(const OptionIP& w, int socket, std::span<const std::uint8_t> frame) {
-  return w.outstanding.active && w.outstanding.slot == socket &&
-         modbus::transactionId(frame) == w.outstanding.transaction_id;
+bool answersOutstanding(const PollState& poll, int socket, std::span<const std::uint8_t> frame) {
+  return poll.outstanding.active && poll.outstanding.slot == socket &&
+         modbus::transactionId(frame) == poll.outstanding.transaction_id;
 }
 
 }  // namespace
 
-void handleReply(OptionIP& w, int socketIndex, std::int32_t /*bytesWaiting*/) {
+void handleReply(OptionIP& w, PollState& poll, int socketIndex, std::int32_t /*bytesWaiting*/) {
   if (socketIndex < 0 || socketIndex >= kSlots) return;
-  std::vector<std::uint8_t>& stream = w.replyStreams[static_cast<std::size_t>(socketIndex)];
+  std::vector<std::uint8_t>& stream = poll.replyStreams[static_cast<std::size_t>(socketIndex)];
   SocketSlot& socket = w.Winsock1(socketIndex);
   // Take everything waiting, not just what the event announced: bytes left
   // in the socket would raise no further event.
@@ -92,8 +93,8 @@ void handleReply(OptionIP& w, int socketIndex, std::int32_t /*bytesWaiting*/) {
       case modbus::FrameStatus::kCorrupt:
         // No frame boundary can be trusted any more: drop what is buffered.
         stream.clear();
-        if (w.outstanding.active && w.outstanding.slot == socketIndex) {
-          w.outstanding.active = false;
+        if (poll.outstanding.active && poll.outstanding.slot == socketIndex) {
+          poll.outstanding.active = false;
           rejectAnswer(w, "Data Loss");
         }
         return;
@@ -101,9 +102,9 @@ void handleReply(OptionIP& w, int socketIndex, std::int32_t /*bytesWaiting*/) {
         const std::span<const std::uint8_t> frame = rest.first(size);
         handled += size;
         // Anything but the answer to the outstanding request is dropped.
-        if (!answersOutstanding(w, socketIndex, frame)) break;
-        w.outstanding.active = false;
-        handleAnswer(w, frame, w.outstanding.quantity);
+        if (!answersOutstanding(poll, socketIndex, frame)) break;
+        poll.outstanding.active = false;
+        handleAnswer(w, frame, poll.outstanding.quantity);
         break;
       }
     }

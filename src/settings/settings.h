@@ -16,16 +16,6 @@ std::string settingsPath(const Env& env);
 // or the key is missing; at most 254 characters.
 std::string readSetting(const Env& env, const std::string& section, const std::string& key,
                         const std::string& default_value);
-std::string readSetting(const Env& env, const std::string& section, const std::string& key, bool default_value);
-// Keeps a literal default from choosing the Boolean overload.
-inline std::string readSetting(const Env& env, const std::string& section, const std::string& key,
-                               const char* default_value) {
-  return readSetting(env, section, key, std::string(default_value));
-}
-
-// Stores the value under the key; nonzero on success. An empty value is
-// stored as an empty value, never as a deletion.
-int writeSetting(const Env& env, const std::string& section, const std::string& key, const std::string& value);
 
 // Writes the 24 keys from the window's controls, in table order.
 void save(OptionIP& w);

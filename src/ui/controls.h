@@ -122,10 +122,6 @@ class Button : public Control {
     on_click_();
     return true;
   }
-  // The logic runs a button's handler directly, whatever its state.
-  void runHandler() {
-    if (on_click_) on_click_();
-  }
 
  private:
   std::string caption_;
@@ -138,11 +134,9 @@ class ComboBox : public Control {
   void setItems(std::vector<std::string> items) { assign(items_, items); }
   // -1 when no entry is chosen.
   int listIndex() const { return list_index_; }
-  // False (and no change) for an index that names no entry.
-  bool setListIndex(int index) {
-    if (index < -1 || index >= static_cast<int>(items_.size())) return false;
-    assign(list_index_, index);
-    return true;
+  // An index that names no entry is refused and the choice kept.
+  void setListIndex(int index) {
+    if (index >= -1 && index < static_cast<int>(items_.size())) assign(list_index_, index);
   }
 
  private:
@@ -155,10 +149,9 @@ class ProgressBar : public Control {
   int minimum() const { return 0; }
   int maximum() const { return 1000; }
   float value() const { return value_; }
-  bool setValue(float value) {
-    if (value < static_cast<float>(minimum()) || value > static_cast<float>(maximum())) return false;
-    assign(value_, value);
-    return true;
+  // A value outside the range is refused and the bar keeps its value.
+  void setValue(float value) {
+    if (value >= static_cast<float>(minimum()) && value <= static_cast<float>(maximum())) assign(value_, value);
   }
 
  private:

@@ -55,7 +55,8 @@ void copyEnabledAndVisible(const Control& control, QWidget* widget) {
 
 }  // namespace
 
-OptionIPView::OptionIPView(OptionIP& w, QWidget* parent) : QWidget(parent), w_(w), scale_(*this) {
+OptionIPView::OptionIPView(OptionIP& w, WindowEvents& events, QWidget* parent)
+    : QWidget(parent), w_(w), events_(events), scale_(*this) {
   refresh_timer_.setSingleShot(true);
   refresh_timer_.setInterval(kLatestRefresh);
   connect(&refresh_timer_, &QTimer::timeout, this, &OptionIPView::refresh);
@@ -126,7 +127,7 @@ void OptionIPView::showEvent(QShowEvent* event) {
 }
 
 void OptionIPView::closeEvent(QCloseEvent* event) {
-  w_.unload();
+  events_.unload();
   event->accept();
 }
 

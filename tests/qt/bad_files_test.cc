@@ -21,12 +21,14 @@
 #include <string>
 
 #include "devices/connect.h"
+#include "datalog/data_log.h"
 #include "polling/poll_cycle.h"
 #include "qt/support/folder_env.h"
 #include "qt/support/loopback.h"
 #include "qt/support/program_folder.h"
 #include "qt/support/scripted_peer.h"
 #include "ui/option_ip.h"
+#include "ui/window_events.h"
 
 namespace rtupoll::testing {
 namespace {
@@ -79,7 +81,7 @@ class BadFilesStartUp : public ::testing::Test {
   void startUp(const QByteArray& setting_ini) {
     writeFile(folder.filePath("setting.ini"), setting_ini);
     const auto begin = std::chrono::steady_clock::now();
-    w.load();
+    events.load();
     EXPECT_LT(std::chrono::steady_clock::now() - begin, kHang);
     // Start-up ran to its end.
     EXPECT_EQ(w.tabel.rows(), 30);
@@ -109,6 +111,7 @@ class BadFilesStartUp : public ::testing::Test {
   QTemporaryDir folder;
   FolderEnv env;
   OptionIP w;
+  WindowEvents events{w};
 };
 
 TEST_F(BadFilesStartUp, OfBinaryGarbageGivesTheDefaults) {
@@ -244,7 +247,8 @@ TEST(BadFiles, AProgramFolderThatIsAFileStillPollsAndLosesNothing) {
   ScriptedPeer device;
   FolderEnv env(not_a_folder.toStdString());
   OptionIP w(env);
-  w.load();
+  WindowEvents events(w);
+  events.load();
   // Nothing could be read; the operator sets the device up by hand and
   // connects it, instead of the reload.
   w.tloading.setEnabled(false);
@@ -257,12 +261,12 @@ TEST(BadFiles, AProgramFolderThatIsAFileStillPollsAndLosesNothing) {
   connectSlot(w, 0);
   ASSERT_EQ(w.lblStatus[0].caption(), "Connected OK");
 
-  pollStep(w);
+  pollStep(w, events.poll());
   ASSERT_TRUE(waitUntil(env, [&] { return w.lblStatus[0].caption() == "Received"; }, kPatience));
   EXPECT_EQ(w.tabel.text(1, 2), std::to_string(ScriptedPeer::valueAt(7)));
-  w.print_click();
+  print_click(w);
   EXPECT_EQ(w.txt_print.text(), ",," + w.tabel.text(1, 2) + ",,,,,,,,");
-  w.unload();
+  events.unload();
 
   EXPECT_EQ(readFile(not_a_folder).toStdString(), "kept\r\n");
   EXPECT_EQ(entries(folder.path()), QStringList({"program"}));

@@ -16,6 +16,7 @@
 #include "qt/support/loopback.h"
 #include "qt/support/simulator.h"
 #include "ui/option_ip.h"
+#include "ui/window_events.h"
 
 namespace rtupoll::testing {
 namespace {
@@ -41,7 +42,7 @@ class LoopbackTest : public ::testing::Test {
     for (int i = 0; i < kSlots; ++i) ini << "txtIP" << i << "=127.0.0.1\r\n";
     ini << "port0=" << port << "\r\nstrreg0=1\r\nlegreg0=10\r\nstrreg1=4\r\nlegreg1=3\r\n";
     ini.close();
-    w.load();
+    events.load();
     w.tloading.setEnabled(false);
     for (Frame& frame : w.frmDevice) frame.setEnabled(true);
   }
@@ -54,6 +55,7 @@ class LoopbackTest : public ::testing::Test {
   QTemporaryDir folder;
   FolderEnv env;
   OptionIP w;
+  WindowEvents events{w};
 };
 
 TEST_F(LoopbackTest, ConnectsPollsAndDisconnectsARealDevice) {

@@ -14,6 +14,7 @@
 #include "support/fake_device.h"
 #include "support/temp_folder.h"
 #include "ui/option_ip.h"
+#include "ui/window_events.h"
 
 namespace rtupoll::testing {
 
@@ -35,7 +36,7 @@ class WindowFixture : public ::testing::Test {
   // setting.ini with every slot at 127.0.0.1, the given slots saved (meant
   // to be connected) and these read definitions (the rest "000").
   void writeSettings(std::array<bool, kSlots> saved, const std::vector<ReadDef>& reads);
-  void start() { w.load(); }
+  void start() { events.load(); }
   // Start-up, then the whole reload sequence up to its end.
   void startAndRunReload();
   // Connects the slot at once, as the Connect button would.
@@ -54,6 +55,7 @@ class WindowFixture : public ::testing::Test {
   VirtualEnv env;
   std::array<FakeDevice, kSlots> device{FakeDevice(0), FakeDevice(1000), FakeDevice(2000)};
   OptionIP w;
+  WindowEvents events{w};
 };
 
 }  // namespace rtupoll::testing
