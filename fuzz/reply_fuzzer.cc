@@ -31,9 +31,8 @@
 #include "devices/connect.h"
 #include "fuzz_check.h"
 #include "polling/read_request.h"
-#include "runtime/virtual_env.h"
+#include "support/virtual_env.h"
 #include "support/fake_device.h"
-#include "support/temp_folder.h"
 #include "ui/option_ip.h"
 #include "ui/window_events.h"
 
@@ -235,18 +234,13 @@ class Reference {
 
 // ---- The window under test ----
 
-const std::string& programFolder() {
-  static const testing::TempFolder folder;
-  return folder.path();
-}
-
 Bytes expectedRequest(std::uint16_t tid, int quantity) {
   return {static_cast<std::uint8_t>(tid >> 8), static_cast<std::uint8_t>(tid), 0, 0, 0, 6, 1, 3, 0x01, 0x2C,
           static_cast<std::uint8_t>(quantity >> 8), static_cast<std::uint8_t>(quantity)};
 }
 
 void run(const Scenario& s) {
-  VirtualEnv env(programFolder());
+  VirtualEnv env;
   std::array<testing::FakeDevice, 2> devices;
   OptionIP w(env);
   WindowEvents events(w);

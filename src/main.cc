@@ -6,7 +6,7 @@
 #include "ui/option_ip.h"
 #include "ui/window_events.h"
 #include "view/option_ip_view.h"
-#include "view/quit_signals.h"
+#include "runtime/quit_signals.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

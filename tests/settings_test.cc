@@ -4,18 +4,18 @@
 
 #include <string>
 
-#include "runtime/virtual_env.h"
-#include "support/temp_folder.h"
+#include "support/virtual_env.h"
+#include "support/virtual_folder.h"
 #include "ui/option_ip.h"
 
 namespace rtupoll {
 namespace {
 
-using testing::TempFolder;
+using testing::VirtualFolder;
 
 class Settings : public ::testing::Test {
  protected:
-  Settings() : env(folder.path()), w(env) {}
+  Settings() : w(env) {}
 
   // The controls as a first start leaves them.
   void showDefaults() {
@@ -30,8 +30,8 @@ class Settings : public ::testing::Test {
     }
   }
 
-  TempFolder folder;
   VirtualEnv env;
+  VirtualFolder folder{env};
   OptionIP w;
 };
 
@@ -54,17 +54,18 @@ constexpr const char* kDefaultFile =
 TEST_F(Settings, TheFileLiesInTheProgramFolderAsItIsNow) {
   EXPECT_EQ(settingsPath(env), folder.path() + "/setting.ini");
 
-  TempFolder other;
   MovingEnv moving;
-  moving.folder = folder.path();
-  folder.write("setting.ini", "[set]\r\nport0=1\r\n");
+  const VirtualFolder first(moving, "/first");
+  const VirtualFolder other(moving, "/other");
+  moving.folder = first.path();
+  first.write("setting.ini", "[set]\r\nport0=1\r\n");
   EXPECT_EQ(readSetting(moving, "set", "port0", "502"), "1");
   moving.folder = other.path();
   EXPECT_EQ(readSetting(moving, "set", "port0", "502"), "502");
   OptionIP moved(moving);
   save(moved);
   EXPECT_TRUE(other.exists("setting.ini"));
-  EXPECT_EQ(folder.read("setting.ini"), "[set]\r\nport0=1\r\n");
+  EXPECT_EQ(first.read("setting.ini"), "[set]\r\nport0=1\r\n");
 }
 
 TEST_F(Settings, ReadsTheStoredTextOrTheDefault) {
@@ -145,11 +146,10 @@ TEST_F(Settings, ALineBreakInATextBoxStaysInItsValue) {
 }
 
 TEST_F(Settings, SaveIntoAFolderThatCannotTakeTheFileChangesNothing) {
-  VirtualEnv nowhere(folder.path() + "/setting.ini");  // the "folder" is a file
-  folder.write("setting.ini", "kept");
-  OptionIP elsewhere(nowhere);
-  save(elsewhere);
-  EXPECT_EQ(folder.read("setting.ini"), "kept");
+  env.files().erase(folder.path());
+  env.files().write(folder.path(), "kept");  // the "folder" is a file
+  save(w);
+  EXPECT_EQ(env.files().read(folder.path()), "kept");
 }
 
 }  // namespace

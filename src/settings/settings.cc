@@ -10,9 +10,9 @@ namespace rtupoll {
 
 std::string settingsPath(const Env& env) { return env.programFolder() + "/setting.ini"; }
 
-std::string readSetting(const Env& env, const std::string& section, const std::string& key,
+std::string readSetting(Env& env, const std::string& section, const std::string& key,
                         const std::string& default_value) {
-  return readIniString(settingsPath(env), section, key, default_value);
+  return readIniString(env, settingsPath(env), section, key, default_value);
 }
 
 // The 24 keys go into the file in one replacement, as if written one by one:
@@ -23,7 +23,7 @@ void save(OptionIP& w) {
   for (const SettingGroup& group : kSettingGroups)
     for (int k = 0; k < group.count; ++k)
       entries.push_back({settingKey(group, k), group.text(w, static_cast<std::size_t>(k))});
-  writeIniStrings(settingsPath(w.env()), kSettingsSection, entries);
+  writeIniStrings(w.env(), settingsPath(w.env()), kSettingsSection, entries);
 }
 
 }  // namespace rtupoll

@@ -14,7 +14,7 @@ std::string settingsPath(const Env& env);
 
 // The value stored under the key, or the default when the file, the section
 // or the key is missing; at most 254 characters.
-std::string readSetting(const Env& env, const std::string& section, const std::string& key,
+std::string readSetting(Env& env, const std::string& section, const std::string& key,
                         const std::string& default_value);
 
 // Writes the 24 keys from the window's controls, in table order.

@@ -34,7 +34,7 @@ void writeCaptions(OptionIP& w, int r) {
 }  // namespace
 
 void startUp(OptionIP& w) {
-  const Env& env = w.env();
+  Env& env = w.env();
   w.currentRow = kLastReadDef;
 
   w.tabel.setRows(kTableSize);

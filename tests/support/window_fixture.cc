@@ -4,7 +4,7 @@
 
 namespace rtupoll::testing {
 
-WindowFixture::WindowFixture() : env(folder.path()), w(env) {
+WindowFixture::WindowFixture() : w(env) {
   for (int i = 0; i < kSlots; ++i) env.listen(kHost, port(i), &device[static_cast<std::size_t>(i)]);
 }
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/virtual_env.h"
+#include "support/virtual_env.h"
 #include "support/fake_device.h"
-#include "support/temp_folder.h"
+#include "support/virtual_folder.h"
 #include "ui/option_ip.h"
 #include "ui/window_events.h"
 
@@ -51,8 +51,8 @@ class WindowFixture : public ::testing::Test {
   const std::vector<Bytes>& sent(int slot) const { return env.socket(static_cast<std::size_t>(slot)).writes(); }
   std::uint16_t lastTransactionId(int slot) const;
 
-  TempFolder folder;
   VirtualEnv env;
+  VirtualFolder folder{env};
   std::array<FakeDevice, kSlots> device{FakeDevice(0), FakeDevice(1000), FakeDevice(2000)};
   OptionIP w;
   WindowEvents events{w};
