@@ -107,7 +107,7 @@ void checkFileRead(std::string_view text, std::string_view section, std::string_
   static VirtualEnv env;
   const std::string path = env.file("setting.ini");
   env.files().write(path, std::string(text));
-  const std::string read = utf8ToCp1252(readIniString(env, path, section, key, kDefault));
+  const std::string read = utf8ToCp1252(iniString(readIniFile(env, path, text.size()), section, key, kDefault));
   const std::string_view stored = iniValue(text, section, key).value_or(kDefault);
   require(read.size() <= kIniValueLimit, "at most 254 characters are read back");
   require(read == stored.substr(0, kIniValueLimit), "the file's value, or the default, cut to 254 characters");

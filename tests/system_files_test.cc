@@ -67,8 +67,35 @@ TEST(SystemFiles, ListsAFoldersNames) {
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
   EXPECT_TRUE(files::listFolder(folder.file("missing")).empty());
-  EXPECT_FALSE(files::isReadOnly(folder.file("a")));
-  EXPECT_FALSE(files::isReadOnly(folder.file("missing")));
+  EXPECT_EQ(files::fileStatus(folder.file("a")).regular, true);
+  EXPECT_EQ(files::fileStatus(folder.file("c")).regular, false);
+  EXPECT_EQ(files::fileStatus(folder.file("missing")).exists, false);
+}
+
+TEST(SystemFiles, FollowsLinksToTheFileAWriteWouldChange) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder.file("elsewhere"));
+  std::filesystem::create_symlink("elsewhere/setting.ini", folder.file("relative"));
+  std::filesystem::create_symlink(folder.file("relative"), folder.file("chain"));
+  EXPECT_EQ(files::resolveLinks(folder.file("chain")), folder.path() + "/elsewhere/setting.ini");
+  EXPECT_EQ(files::resolveLinks(folder.file("plain")), folder.file("plain"));
+  std::filesystem::create_symlink("nowhere/setting.ini", folder.file("dangling"));
+  EXPECT_EQ(files::resolveLinks(folder.file("dangling")), std::nullopt);
+  std::filesystem::create_symlink("loop", folder.file("loop"));
+  EXPECT_EQ(files::resolveLinks(folder.file("loop")), std::nullopt);
+  std::string bytes;
+  EXPECT_NE(files::readFile(folder.file("loop"), kNoLimit, bytes), FileError::kNone);
+}
+
+TEST(SystemFiles, OverwritesOnlyAnExistingRegularFile) {
+  TempFolder folder;
+  folder.write("data.csv", "a longer old line\r\n");
+  ASSERT_EQ(files::overwriteFile(folder.file("data.csv"), "new\r\n", false), FileError::kNone);
+  EXPECT_EQ(folder.read("data.csv"), "new\r\n");
+  EXPECT_EQ(files::overwriteFile(folder.file("missing"), "x", false), FileError::kMissing);
+  EXPECT_FALSE(folder.exists("missing"));
+  ASSERT_EQ(mkfifo(folder.file("fifo").c_str(), 0600), 0);
+  EXPECT_NE(files::overwriteFile(folder.file("fifo"), "x", false), FileError::kNone);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ constexpr int kLastColumn = 10;  // the caption and value columns of the five re
 
 void print_click(OptionIP& w) {
   w.lb_file.setCaption("\\data.csv");
-  const std::string path = w.env().programFolder() + "/data.csv";
+  const std::string path = w.env().programFolder() + "/" + kDataFileName;
 
   // Row 1: the first register of each read definition, caption then value,
   // each field led by a comma and copied verbatim.

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -69,6 +70,13 @@ enum class FileError {
   kFailed,    // anything else
 };
 
+// What is at a path, following symbolic links.
+struct FileStatus {
+  bool exists = false;
+  bool regular = false;   // a plain file, not a folder, FIFO or device
+  bool writable = false;  // the user may write it
+};
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -96,9 +104,14 @@ class Env {
                                 bool flush) = 0;
   // Gives `from` the name `to` in one step, replacing what `to` named.
   virtual FileError renameFile(const std::string& from, const std::string& to) = 0;
+  // Rewrites an existing regular file in place with exactly `bytes`.
+  virtual FileError overwriteFile(const std::string& path, std::string_view bytes, bool flush) = 0;
   virtual FileError removeFile(const std::string& path) = 0;
-  // Whether the file exists and the user may not write it.
-  virtual bool isReadOnly(const std::string& path) const = 0;
+  virtual FileStatus fileStatus(const std::string& path) const = 0;
+  // The path with every symbolic link along it followed to its end: the
+  // file that a write through the path would change. Nothing for a loop of
+  // links, or a link that points into a folder that does not exist.
+  virtual std::optional<std::string> resolveLinks(const std::string& path) const = 0;
   // The names in the folder, without "." and ".."; none when it cannot be listed.
   virtual std::vector<std::string> listFolder(const std::string& path) const = 0;
   // Tells this run's temporary files from those of other runs.

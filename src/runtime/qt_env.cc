@@ -69,8 +69,16 @@ FileError QtEnv::renameFile(const std::string& from, const std::string& to) {
   return system_files::renameFile(from, to);
 }
 
+FileError QtEnv::overwriteFile(const std::string& path, std::string_view bytes, bool flush) {
+  return system_files::overwriteFile(path, bytes, flush);
+}
+
 FileError QtEnv::removeFile(const std::string& path) { return system_files::removeFile(path); }
-bool QtEnv::isReadOnly(const std::string& path) const { return system_files::isReadOnly(path); }
+FileStatus QtEnv::fileStatus(const std::string& path) const { return system_files::fileStatus(path); }
+
+std::optional<std::string> QtEnv::resolveLinks(const std::string& path) const {
+  return system_files::resolveLinks(path);
+}
 std::vector<std::string> QtEnv::listFolder(const std::string& path) const { return system_files::listFolder(path); }
 std::uint64_t QtEnv::processId() const { return system_files::processId(); }
 

@@ -21,8 +21,10 @@ class QtEnv : public Env {
   FileError createFile(const std::string& path, std::string_view bytes, const std::string& like,
                        bool flush) override;
   FileError renameFile(const std::string& from, const std::string& to) override;
+  FileError overwriteFile(const std::string& path, std::string_view bytes, bool flush) override;
   FileError removeFile(const std::string& path) override;
-  bool isReadOnly(const std::string& path) const override;
+  FileStatus fileStatus(const std::string& path) const override;
+  std::optional<std::string> resolveLinks(const std::string& path) const override;
   std::vector<std::string> listFolder(const std::string& path) const override;
   std::uint64_t processId() const override;
   std::string programFolder() const override;

@@ -69,6 +69,27 @@ FileError copyMode(const std::string& like, int fd) {
   return ::fchmod(fd, old_file.st_mode & 07777) == 0 ? FileError::kNone : fromErrno(errno);
 }
 
+// Regular files only: a FIFO or a device is no file to read or rewrite.
+FileError regularOrNot(int fd) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) return fromErrno(errno);
+  return S_ISREG(status.st_mode) ? FileError::kNone : FileError::kNotAFile;
+}
+
+std::string folderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool isFolder(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// The kernel gives up on a chain of more links than this (ELOOP).
+constexpr int kMaxLinks = 40;
+
 FileError written(int fd, std::string_view bytes, const std::string& like, bool flush) {
   if (const FileError e = copyMode(like, fd); e != FileError::kNone) return e;
   if (const FileError e = writeAll(fd, bytes); e != FileError::kNone) return e;
@@ -84,9 +105,9 @@ FileError readFile(const std::string& path, std::size_t limit, std::string& byte
   // Non-blocking, so that opening a FIFO does not wait for a writer.
   Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) return fromErrno(errno);
+  if (const FileError e = regularOrNot(fd.get()); e != FileError::kNone) return e;
   struct stat status {};
   if (::fstat(fd.get(), &status) != 0) return fromErrno(errno);
-  if (!S_ISREG(status.st_mode)) return FileError::kNotAFile;
   if (static_cast<std::uint64_t>(status.st_size) > limit) return FileError::kTooLarge;
   bytes.clear();
   bytes.reserve(static_cast<std::size_t>(status.st_size));
@@ -115,13 +136,46 @@ FileError renameFile(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0 ? FileError::kNone : fromErrno(errno);
 }
 
+FileError overwriteFile(const std::string& path, std::string_view bytes, bool flush) {
+  // Never created here, and opened without waiting, should a FIFO have
+  // taken the file's place since it was looked at.
+  Descriptor fd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0) return fromErrno(errno);
+  if (const FileError e = regularOrNot(fd.get()); e != FileError::kNone) return e;
+  if (::ftruncate(fd.get(), 0) != 0) return fromErrno(errno);
+  if (const FileError e = writeAll(fd.get(), bytes); e != FileError::kNone) return e;
+  if (flush && ::fsync(fd.get()) != 0) return fromErrno(errno);
+  return fd.close() ? FileError::kNone : fromErrno(errno);
+}
+
 FileError removeFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0 ? FileError::kNone : fromErrno(errno);
 }
 
-bool isReadOnly(const std::string& path) {
-  // The superuser passes, as with any writer.
-  return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT;
+FileStatus fileStatus(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return {};
+  // The superuser may write anything, as with any writer.
+  return {true, S_ISREG(status.st_mode), ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0};
+}
+
+std::optional<std::string> resolveLinks(const std::string& path) {
+  std::string current = path;
+  for (int link = 0; link <= kMaxLinks; ++link) {
+    struct stat status {};
+    if (::lstat(current.c_str(), &status) != 0) {
+      // A file not there yet can be made, as long as its folder exists.
+      if (errno == ENOENT && isFolder(folderOf(current))) return current;
+      return std::nullopt;
+    }
+    if (!S_ISLNK(status.st_mode)) return current;
+    std::string target(static_cast<std::size_t>(status.st_size > 0 ? status.st_size : 4096), '\0');
+    const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+    if (length <= 0) return std::nullopt;
+    target.resize(static_cast<std::size_t>(length));
+    current = target.front() == '/' ? target : folderOf(current) + "/" + target;
+  }
+  return std::nullopt;  // a loop
 }
 
 std::vector<std::string> listFolder(const std::string& path) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,8 +17,10 @@ namespace rtupoll::system_files {
 FileError readFile(const std::string& path, std::size_t limit, std::string& bytes);
 FileError createFile(const std::string& path, std::string_view bytes, const std::string& like, bool flush);
 FileError renameFile(const std::string& from, const std::string& to);
+FileError overwriteFile(const std::string& path, std::string_view bytes, bool flush);
 FileError removeFile(const std::string& path);
-bool isReadOnly(const std::string& path);
+FileStatus fileStatus(const std::string& path);
+std::optional<std::string> resolveLinks(const std::string& path);
 std::vector<std::string> listFolder(const std::string& path);
 std::uint64_t processId();
 

@@ -1,7 +1,6 @@
 #include "settings/ini_file.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "base/codepage.h"
 #include "runtime/atomic_file.h"
@@ -137,17 +136,6 @@ std::string spliced(std::string_view text, std::size_t at, std::size_t resume, c
   return out;
 }
 
-// The file's bytes; an empty text for a file that does not exist, nothing
-// for one that exists but cannot be read.
-std::optional<std::string> fileBytes(Env& env, const std::string& path) {
-  std::string bytes;
-  switch (env.readFile(path, std::numeric_limits<std::size_t>::max(), bytes)) {
-    case FileError::kNone: return bytes;
-    case FileError::kMissing: return std::string();
-    default: return std::nullopt;
-  }
-}
-
 }  // namespace
 
 std::optional<std::string_view> iniValue(std::string_view text, std::string_view section, std::string_view key) {
@@ -172,20 +160,29 @@ std::string withIniValue(std::string_view text, std::string_view section, std::s
   return spliced(text, after, after, entry);
 }
 
-std::string readIniString(Env& env, const std::string& path, std::string_view section, std::string_view key,
-                          std::string_view default_value) {
+std::optional<std::string> readIniFile(Env& env, const std::string& path, std::size_t limit) {
+  std::string bytes;
+  switch (env.readFile(path, limit, bytes)) {
+    case FileError::kNone: return bytes;
+    case FileError::kMissing: return std::string();
+    default: return std::nullopt;
+  }
+}
+
+std::string iniString(const std::optional<std::string>& file, std::string_view section, std::string_view key,
+                      std::string_view default_value) {
   std::string bytes = utf8ToCp1252(default_value);
-  if (const auto text = fileBytes(env, path)) {
-    if (const auto stored = iniValue(*text, utf8ToCp1252(section), utf8ToCp1252(key))) bytes = *stored;
+  if (file) {
+    if (const auto stored = iniValue(*file, utf8ToCp1252(section), utf8ToCp1252(key))) bytes = *stored;
   }
   // Cut in the file's bytes, one to a character, before the conversion.
   if (bytes.size() > kIniValueLimit) bytes.resize(kIniValueLimit);
   return cp1252ToUtf8(bytes);
 }
 
-bool writeIniStrings(Env& env, const std::string& path, std::string_view section,
+bool writeIniStrings(Env& env, const std::string& path, std::size_t limit, std::string_view section,
                      const std::vector<IniEntry>& entries) {
-  auto text = fileBytes(env, path);
+  auto text = readIniFile(env, path, limit);
   if (!text) return false;
   const std::string section_bytes = utf8ToCp1252(section);
   for (const IniEntry& entry : entries)

@@ -1,5 +1,6 @@
 #include "settings/setting_table.h"
 
+#include "base/bool_text.h"
 #include "base/number_text.h"
 #include "ui/option_ip.h"
 
@@ -8,8 +9,13 @@ namespace rtupoll {
 namespace {
 
 // "True" while no connection is asked for on the slot (its Connect button
-// is enabled); start-up keeps the text as it was stored.
-void applyConnectState(OptionIP& w, std::size_t k, const std::string& text) { w.savedConnectState[k] = text; }
+// is enabled); start-up keeps the text as it was stored. A saved slot is
+// asked for from the start: until the operator disconnects it or the
+// reload decides otherwise, a close at any moment saves it as saved.
+void applyConnectState(OptionIP& w, std::size_t k, const std::string& text) {
+  w.savedConnectState[k] = text;
+  if (readsAsFalse(text)) w.cmdConnect[k].setEnabled(false);
+}
 std::string connectStateText(const OptionIP& w, std::size_t k) { return w.cmdConnect[k].enabled() ? "True" : "False"; }
 
 void applyPort(OptionIP& w, std::size_t k, const std::string& text) { w.txtPort[k].setText(text); }

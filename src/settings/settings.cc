@@ -8,11 +8,15 @@
 
 namespace rtupoll {
 
-std::string settingsPath(const Env& env) { return env.programFolder() + "/setting.ini"; }
+std::string settingsPath(const Env& env) { return env.programFolder() + "/" + kSettingsFileName; }
 
-std::string readSetting(Env& env, const std::string& section, const std::string& key,
+std::optional<std::string> readSettingsFile(Env& env) {
+  return readIniFile(env, settingsPath(env), kLargestSettingsFile);
+}
+
+std::string readSetting(const std::optional<std::string>& file, const std::string& section, const std::string& key,
                         const std::string& default_value) {
-  return readIniString(env, settingsPath(env), section, key, default_value);
+  return iniString(file, section, key, default_value);
 }
 
 // The 24 keys go into the file in one replacement, as if written one by one:
@@ -23,7 +27,7 @@ void save(OptionIP& w) {
   for (const SettingGroup& group : kSettingGroups)
     for (int k = 0; k < group.count; ++k)
       entries.push_back({settingKey(group, k), group.text(w, static_cast<std::size_t>(k))});
-  writeIniStrings(w.env(), settingsPath(w.env()), kSettingsSection, entries);
+  writeIniStrings(w.env(), settingsPath(w.env()), kLargestSettingsFile, kSettingsSection, entries);
 }
 
 }  // namespace rtupoll

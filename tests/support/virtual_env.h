@@ -113,8 +113,14 @@ class VirtualEnv : public Env {
     return files_.createFile(path, bytes);
   }
   FileError renameFile(const std::string& from, const std::string& to) override { return files_.renameFile(from, to); }
+  FileError overwriteFile(const std::string& path, std::string_view bytes, bool /*flush*/) override {
+    return files_.overwriteFile(path, bytes);
+  }
   FileError removeFile(const std::string& path) override { return files_.removeFile(path); }
-  bool isReadOnly(const std::string& path) const override { return files_.isReadOnly(path); }
+  FileStatus fileStatus(const std::string& path) const override { return files_.fileStatus(path); }
+  std::optional<std::string> resolveLinks(const std::string& path) const override {
+    return files_.resolveLinks(path);
+  }
   std::vector<std::string> listFolder(const std::string& path) const override { return files_.listFolder(path); }
   std::uint64_t processId() const override { return kProcessId; }
   std::string programFolder() const override { return program_folder_; }

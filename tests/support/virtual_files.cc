@@ -1,6 +1,7 @@
 #include "support/virtual_files.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace rtupoll::testing {
 
@@ -27,6 +28,15 @@ void VirtualFiles::write(const std::string& path, std::string bytes) {
 
 void VirtualFiles::addSpecial(const std::string& path) { nodes_[path] = Node{Kind::kSpecial}; }
 
+void VirtualFiles::addLink(const std::string& path, const std::string& target) {
+  nodes_[path] = Node{Kind::kLink, target};
+}
+
+bool VirtualFiles::isLink(const std::string& path) const {
+  const Node* node = find(path);
+  return node != nullptr && node->kind == Kind::kLink;
+}
+
 void VirtualFiles::erase(const std::string& path) {
   nodes_.erase(path);
   const std::string prefix = path + "/";
@@ -36,7 +46,7 @@ void VirtualFiles::erase(const std::string& path) {
 void VirtualFiles::setReadOnly(const std::string& path, bool read_only) { nodes_.at(path).read_only = read_only; }
 
 std::optional<std::string> VirtualFiles::read(const std::string& path) const {
-  const Node* node = find(path);
+  const Node* node = follow(path);
   if (node == nullptr || node->kind != Kind::kRegular) return std::nullopt;
   return node->bytes;
 }
@@ -66,6 +76,24 @@ const VirtualFiles::Node* VirtualFiles::find(const std::string& path) const {
   return it == nodes_.end() ? nullptr : &it->second;
 }
 
+std::optional<std::string> VirtualFiles::resolveLinks(const std::string& path) const {
+  constexpr int kMaxLinks = 40;  // as the kernel's ELOOP
+  std::string current = path;
+  for (int link = 0; link <= kMaxLinks; ++link) {
+    const Node* node = find(current);
+    if (node == nullptr) return placeFor(current) == FileError::kMissing ? std::nullopt : std::optional(current);
+    if (node->kind != Kind::kLink) return current;
+    const std::string next = node->bytes.starts_with('/') ? node->bytes : parentOf(current) + "/" + node->bytes;
+    current = std::filesystem::path(next).lexically_normal().string();
+  }
+  return std::nullopt;
+}
+
+const VirtualFiles::Node* VirtualFiles::follow(const std::string& path) const {
+  const auto target = resolveLinks(path);
+  return target ? find(*target) : nullptr;
+}
+
 FileError VirtualFiles::placeFor(const std::string& path) const {
   const Node* folder = find(parentOf(path));
   if (folder == nullptr) return FileError::kMissing;
@@ -74,9 +102,12 @@ FileError VirtualFiles::placeFor(const std::string& path) const {
 }
 
 FileError VirtualFiles::readFile(const std::string& path, std::size_t limit, std::string& bytes) {
+  ++read_counts_[path];
   if (const auto error = injected(Op::kRead, path)) return *error;
-  const Node* node = find(path);
-  if (node == nullptr) return placeFor(path) == FileError::kFailed ? FileError::kFailed : FileError::kMissing;
+  const auto target = resolveLinks(path);
+  if (!target) return isLink(path) ? FileError::kFailed : FileError::kMissing;  // a loop, or no folder
+  const Node* node = find(*target);
+  if (node == nullptr) return placeFor(*target) == FileError::kFailed ? FileError::kFailed : FileError::kMissing;
   if (node->kind != Kind::kRegular) return FileError::kNotAFile;
   if (node->bytes.size() > limit) return FileError::kTooLarge;
   bytes = node->bytes;
@@ -104,6 +135,18 @@ FileError VirtualFiles::renameFile(const std::string& from, const std::string& t
   return FileError::kNone;
 }
 
+FileError VirtualFiles::overwriteFile(const std::string& path, std::string_view bytes) {
+  if (const auto error = injected(Op::kOverwrite, path)) return *error;
+  const auto target = resolveLinks(path);
+  const auto it = target ? nodes_.find(*target) : nodes_.end();
+  if (it == nodes_.end()) return FileError::kMissing;
+  Node* node = &it->second;
+  if (node->kind != Kind::kRegular) return FileError::kNotAFile;
+  if (node->read_only) return FileError::kDenied;
+  node->bytes = std::string(bytes);
+  return FileError::kNone;
+}
+
 FileError VirtualFiles::removeFile(const std::string& path) {
   if (const auto error = injected(Op::kRemove, path)) return *error;
   const Node* node = find(path);
@@ -114,9 +157,10 @@ FileError VirtualFiles::removeFile(const std::string& path) {
   return FileError::kNone;
 }
 
-bool VirtualFiles::isReadOnly(const std::string& path) const {
-  const Node* node = find(path);
-  return node != nullptr && node->read_only;
+FileStatus VirtualFiles::fileStatus(const std::string& path) const {
+  const Node* node = follow(path);
+  if (node == nullptr) return {};
+  return {true, node->kind == Kind::kRegular, !node->read_only};
 }
 
 std::vector<std::string> VirtualFiles::listFolder(const std::string& path) const {
