@@ -17,12 +17,8 @@ namespace rtupoll {
 
 class SocketSlot {
  public:
-  static constexpr std::int16_t kClosed = 0;
-  static constexpr std::int16_t kResolving = 4;
-  static constexpr std::int16_t kConnecting = 6;
-  static constexpr std::int16_t kConnected = 7;
-  static constexpr std::int16_t kClosing = 8;
-  static constexpr std::int16_t kError = 9;
+  // The values State() reads.
+  enum : std::int16_t { kClosed = 0, kResolving = 4, kConnecting = 6, kConnected = 7, kClosing = 8, kError = 9 };
 
   SocketSlot(Env& env, int index);
   SocketSlot(const SocketSlot&) = delete;

@@ -85,30 +85,37 @@ class Control {
   bool visible_ = true;
 };
 
-class Label : public Control {
+// A control that shows one text on a background of a colour of its own:
+// a label's caption, a text box's text.
+class TextControl : public Control {
  public:
-  const std::string& caption() const { return caption_; }
-  void setCaption(const std::string& caption) { assign(caption_, caption); }
   Color backColor() const { return back_color_; }
   void setBackColor(Color color) { assign(back_color_, color); }
 
+ protected:
+  explicit TextControl(Color initial_background) : back_color_(initial_background) {}
+  const std::string& shownText() const { return text_; }
+  void setShownText(const std::string& text) { assign(text_, text); }
+
  private:
-  std::string caption_;
-  Color back_color_ = colors::kButtonFace;
+  std::string text_;
+  Color back_color_;
+};
+
+class Label : public TextControl {
+ public:
+  Label() : TextControl(colors::kButtonFace) {}
+  const std::string& caption() const { return shownText(); }
+  void setCaption(const std::string& caption) { setShownText(caption); }
 };
 
 class Frame : public Label {};
 
-class TextBox : public Control {
+class TextBox : public TextControl {
  public:
-  const std::string& text() const { return text_; }
-  void setText(const std::string& text) { assign(text_, text); }
-  Color backColor() const { return back_color_; }
-  void setBackColor(Color color) { assign(back_color_, color); }
-
- private:
-  std::string text_;
-  Color back_color_ = colors::kWindowBackground;
+  TextBox() : TextControl(colors::kWindowBackground) {}
+  const std::string& text() const { return shownText(); }
+  void setText(const std::string& text) { setShownText(text); }
 };
 
 class Button : public Control {
