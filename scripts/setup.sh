@@ -6,16 +6,18 @@ RTUPOLL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 RTUPOLL_BUILD="$RTUPOLL_ROOT/build"
 
 # Build: cmake ninja-build g++ pkg-config; program: qt6-base-dev libgl-dev
-# (Qt's GUI module needs the GL headers); simulator: libmodbus-dev; tests:
-# libgtest-dev googletest; screenshots: xvfb xauth imagemagick; peer for the
-# benchmarks: mbpoll.
+# (Qt's GUI module needs the GL headers), fonts-liberation2 (the window's
+# font); simulator: libmodbus-dev; tests: libgtest-dev googletest;
+# screenshots: xvfb xauth imagemagick; peer for the benchmarks: mbpoll; the
+# screen-reader check: python3-pyatspi at-spi2-core dbus.
 RTUPOLL_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev fonts-liberation2
   libmodbus-dev
   libgtest-dev googletest
   xvfb xauth imagemagick
   mbpoll
+  python3-pyatspi at-spi2-core dbus
 )
 
 # Prints, one a line, the given packages that dpkg does not have installed.

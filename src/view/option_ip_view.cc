@@ -11,8 +11,10 @@
 
 #include <cmath>
 
+#include "view/accessible_names.h"
 #include "view/color_mapping.h"
 #include "view/results_table_view.h"
+#include "view/window_font.h"
 
 namespace rtupoll {
 
@@ -60,6 +62,7 @@ OptionIPView::OptionIPView(OptionIP& w, QWidget* parent) : QWidget(parent), w_(w
   refresh_timer_.setInterval(kLatestRefresh);
   connect(&refresh_timer_, &QTimer::timeout, this, &OptionIPView::refresh);
   since_refresh_.start();
+  setFont(windowFont(scale_));
 
   mirrorForm();
   mirrorLabel(w.Label4, qt(w.Label4.name()));
@@ -86,6 +89,7 @@ OptionIPView::OptionIPView(OptionIP& w, QWidget* parent) : QWidget(parent), w_(w
   mirrorButton(w.cmdConnectDev, qt(w.cmdConnectDev.name()));
   mirrorButton(w.cmdRead, qt(w.cmdRead.name()));
   mirrorTable(w.tabel);
+  nameForScreenReaders(*this);
 
   // Everything once, whatever its revision, then only what changes.
   for (const Mirror& m : mirrors_) m.copy(0);
