@@ -4,11 +4,13 @@
 
 #include "runtime/qt_env.h"
 #include "ui/option_ip.h"
+#include "view/desktop_identity.h"
 #include "view/option_ip_view.h"
 #include "view/quit_signals.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  rtupoll::presentToDesktop();
   rtupoll::OptionIPView* shown = nullptr;
   // First, so that a signal that comes early still closes the window in
   // order once the event loop runs.
