@@ -76,8 +76,8 @@ def find_application(pid):
 
 
 def walk(node, depth, found, lines):
-    """Collects (node, parent role) for every showing object; the cells of a
-    table are the table's content, not controls of their own."""
+    """Lists the tree into lines and collects every object on screen; the
+    cells of a table are its content, not controls of their own."""
     states = node.getState()
     showing = states.contains(pyatspi.STATE_SHOWING)
     role = node.getRoleName()

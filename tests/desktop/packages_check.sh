@@ -171,7 +171,8 @@ stop_program
 grep -qa $'^LstIP4=0\r$' "$folder/setting.ini" || fail "setting.ini was not saved on SIGTERM"
 grep -qa $'^Scon0=False\r$' "$folder/setting.ini" || fail "slot 0 was not saved as connected"
 [[ "$(stat -c %U "$folder/setting.ini")" == "$(cut -d: -f1 <<<"$owner")" ]] || fail "setting.ini belongs to another user"
-[[ "$(ls -A "$folder" | tr '\n' ' ')" == "data.csv rtupoll setting.ini " ]] || fail "stray files: $(ls -A "$folder")"
+files="$(find "$folder" -mindepth 1 -printf '%f\n' | sort | paste -sd ' ')"
+[[ "$files" == "data.csv rtupoll setting.ini" ]] || fail "stray files: $files"
 echo "ran from $folder, polled, saved setting.ini on SIGTERM"
 
 # An older copy in a folder under XDG_DATA_HOME is replaced before it runs.
