@@ -10,8 +10,12 @@
 # offscreen, against the package's own rtu-sim on 127.0.0.1: the program
 # must run from the per-user folder, poll, and write setting.ini there when
 # SIGTERM closes it. Then the launcher must replace a stale per-user copy,
-# and the portable folder must run from wherever it is unpacked. Every
-# process started here is bounded in time and stopped on exit.
+# and the portable folder must run from wherever it is unpacked.
+#
+# Every process started here leads a process group of its own (setsid execs
+# in place, so $! is the process), is ended with the group when the script
+# ends, and is bounded in time even if the script is killed: rtu-sim by its
+# --seconds, the program by a watchdog.
 set -euo pipefail
 
 build="$(realpath "${1:?usage: packages_check.sh BUILD_DIR}")"
@@ -19,14 +23,17 @@ scratch="$(mktemp -d "${TMPDIR:-/tmp}/rtupoll-packages-XXXXXX")"
 # The unprivileged user must reach the scratch root and its HOME.
 chmod 755 "$scratch"
 started=()
+# Longest a program started here may live.
+lifetime=120
 
 finish() {
   local pid
-  for pid in "${started[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
+  for pid in "${started[@]}"; do kill -KILL -- "-$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$scratch"
 }
 trap finish EXIT
+trap 'exit 1' INT TERM HUP
 
 fail() {
   echo "FAIL: $*" >&2
@@ -103,7 +110,7 @@ grep -q '>org.rtupoll.rtupoll.desktop<' "$root/$metainfo" || fail "the metainfo 
 grep -qa 'org.rtupoll.rtupoll' "$root/usr/lib/rtupoll/rtupoll" || fail "the program carries another entry id"
 
 # --- running it as an operator ---------------------------------------------------
-"$root/usr/bin/rtu-sim" --port 0 --seconds 120 >"$scratch/sim.log" &
+setsid "$root/usr/bin/rtu-sim" --port 0 --seconds "$lifetime" >"$scratch/sim.log" &
 started+=($!)
 within 10 grep -q '^listening on 127\.0\.0\.1:' "$scratch/sim.log" || fail "rtu-sim did not start"
 port="$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$scratch/sim.log")"
@@ -135,15 +142,20 @@ ended() { ! grep -qs '^State:[[:space:]]*[^Z]' "/proc/$1/status"; }
 # Starts the command as the test's user, with HOME $1, and waits until the
 # process runs the program $2 with its quit signals taken over.
 program_pid=""
+watchdog_pid=""
 start_program() {
   local home="$1" expected="$2"
   shift 2
   # As the test's user, with nothing of this environment but what a desktop
-  # session would give; a simple command, so that $! becomes the program.
-  "${user[@]}" env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen "$@" \
+  # session would give; every step execs the next, so $! becomes the program.
+  setsid "${user[@]}" env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen "$@" \
     >>"$scratch/program.log" 2>&1 &
   program_pid=$!
   started+=("$program_pid")
+  # shellcheck disable=SC2016 # the watchdog's own arguments, expanded by sh
+  setsid sh -c 'sleep "$1"; kill -KILL -- "-$2"' _ "$lifetime" "$program_pid" &
+  watchdog_pid=$!
+  started+=("$watchdog_pid")
   within 20 runs "$program_pid" "$expected" ||
     fail "the program does not run from $expected: $(readlink "/proc/$program_pid/exe" 2>/dev/null)"
   within 20 catches "$program_pid" 15 || fail "the program did not take over SIGTERM"
@@ -155,6 +167,8 @@ stop_program() {
   kill -TERM "$program_pid"
   within 20 ended "$program_pid" || fail "the program did not end on SIGTERM"
   wait "$program_pid" || fail "the program ended with status $? on SIGTERM"
+  kill -KILL -- "-$watchdog_pid"
+  wait "$watchdog_pid" 2>/dev/null || true
 }
 
 home="$scratch/home"
