@@ -11,8 +11,10 @@
 
 #include <cmath>
 
+#include "view/accessible_names.h"
 #include "view/color_mapping.h"
 #include "view/results_table_view.h"
+#include "view/window_font.h"
 
 namespace rtupoll {
 
@@ -61,6 +63,7 @@ OptionIPView::OptionIPView(OptionIP& w, WindowEvents& events, QWidget* parent)
   refresh_timer_.setInterval(kLatestRefresh);
   connect(&refresh_timer_, &QTimer::timeout, this, &OptionIPView::refresh);
   since_refresh_.start();
+  setFont(windowFont(scale_));
 
   mirrorForm();
   mirrorLabel(w.Label4, qt(w.Label4.name()));
@@ -87,6 +90,7 @@ OptionIPView::OptionIPView(OptionIP& w, WindowEvents& events, QWidget* parent)
   mirrorButton(w.cmdConnectDev, qt(w.cmdConnectDev.name()));
   mirrorButton(w.cmdRead, qt(w.cmdRead.name()));
   mirrorTable(w.tabel);
+  nameForScreenReaders(*this);
 
   // Everything once, whatever its revision, then only what changes.
   for (const Mirror& m : mirrors_) m.copy(0);
