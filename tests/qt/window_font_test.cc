@@ -22,6 +22,7 @@
 
 #include <fstream>
 
+#include "support/setting_ini.h"
 #include "qt/support/folder_env.h"
 #include "view/option_ip_view.h"
 
@@ -100,11 +101,10 @@ class WindowFontTest : public ::testing::Test {
   // and on, in every read's 800-twip caption column. No slot is saved and
   // every host is 127.0.0.1, so nothing connects.
   void startUp() {
-    std::ofstream ini(folder.filePath("setting.ini").toStdString(), std::ios::binary);
-    ini << "[set]\r\n";
-    for (int i = 0; i < kSlots; ++i) ini << "txtIP" << i << "=127.0.0.1\r\nport" << i << "=50200\r\n";
-    for (int r = 0; r < kReadDefs; ++r) ini << "strreg" << r << "=40001\r\nlegreg" << r << "=29\r\n";
-    ini.close();
+    testing::SettingIni ini;
+    for (int i = 0; i < kSlots; ++i) ini.device(i, 50200);
+    for (int r = 0; r < kReadDefs; ++r) ini.read(r, "40001", "29");
+    std::ofstream(folder.filePath("setting.ini").toStdString(), std::ios::binary) << ini.text();
     events.load();
     model.tloading.setEnabled(false);
     view.refresh();
