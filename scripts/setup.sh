@@ -6,18 +6,23 @@ RTUPOLL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 RTUPOLL_BUILD="$RTUPOLL_ROOT/build"
 
 # Build: cmake ninja-build g++ pkg-config; program: qt6-base-dev libgl-dev
-# (Qt's GUI module needs the GL headers); simulator: libmodbus-dev; tests:
-# libgtest-dev googletest; screenshots: xvfb xauth imagemagick; peer for the
-# benchmarks: mbpoll; link-fault tests, slow-link proxy and their benchmark:
-# python3, nftables and iproute2 (links broken inside a network namespace),
-# xdotool (the operator's click on Connect).
+# (Qt's GUI module needs the GL headers), librsvg2-bin (draws the icon's
+# sizes), fonts-liberation2 (the window's font); simulator: libmodbus-dev;
+# tests: libgtest-dev googletest; screenshots: xvfb xauth imagemagick; peer
+# for the benchmarks: mbpoll; the Debian package and its check: dpkg-dev
+# (dpkg-shlibdeps) desktop-file-utils appstream; the screen-reader check:
+# python3-pyatspi at-spi2-core dbus; link-fault tests, slow-link proxy and
+# their benchmark: python3, nftables and iproute2 (links broken inside a
+# network namespace), xdotool (the operator's click on Connect).
 RTUPOLL_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev librsvg2-bin fonts-liberation2
   libmodbus-dev
   libgtest-dev googletest
   xvfb xauth imagemagick
   mbpoll
+  dpkg-dev desktop-file-utils appstream
+  python3-pyatspi at-spi2-core dbus
   python3 nftables iproute2 xdotool
 )
 
@@ -58,7 +63,8 @@ rtupoll_install_missing_packages() {
 
 # Configures build/ and builds the given targets (everything when none are given).
 rtupoll_build() {
-  cmake -S "$RTUPOLL_ROOT" -B "$RTUPOLL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake -S "$RTUPOLL_ROOT" -B "$RTUPOLL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
   local targets=()
   if (($# > 0)); then
     targets=(--target "$@")

@@ -13,6 +13,7 @@ ResultsTableView::ResultsTableView(const ResultsTable& table, TwipScale scale, Q
   verticalHeader()->setMinimumSectionSize(1);
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setTabKeyNavigation(false);
   copyFrom(0);
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "support/setting_ini.h"
 #include "qt/support/program_folder.h"
 #include "qt/support/simulator.h"
 
@@ -54,21 +55,12 @@ TEST(EndToEnd, SavedDevicesAreReconnectedPolledLostAndRegained) {
     ports[i] = printed[0];
   }
   ProgramFolder folder;
-  QByteArray ini = "[set]\r\n";
-  for (int i = 0; i < 3; ++i) {
-    ini += "Scon" + QByteArray::number(i) + "=False\r\n";
-    ini += "port" + QByteArray::number(i) + "=" + QByteArray::number(ports[i]) + "\r\n";
-    ini += "txtIP" + QByteArray::number(i) + "=127.0.0.1\r\n";
-  }
+  SettingIni ini;
+  for (int i = 0; i < 3; ++i) ini.device(i, ports[i], true);
   // Register 4 (address 3) of device d holds 100 (d + 1) + 3; the last two
   // read definitions ask devices 0 and 1 again.
-  const char* reads[5][3] = {{"4", "1", "0"}, {"4", "1", "1"}, {"4", "1", "2"}, {"5", "2", "0"}, {"11", "1", "1"}};
-  for (int r = 0; r < 5; ++r) {
-    ini += "strreg" + QByteArray::number(r) + "=" + reads[r][0] + "\r\n";
-    ini += "legreg" + QByteArray::number(r) + "=" + reads[r][1] + "\r\n";
-    ini += "LstIP" + QByteArray::number(r) + "=" + reads[r][2] + "\r\n";
-  }
-  folder.write("setting.ini", ini);
+  ini.read(0, "4", "1", 0).read(1, "4", "1", 1).read(2, "4", "1", 2).read(3, "5", "2", 0).read(4, "11", "1", 1);
+  folder.write("setting.ini", QByteArray::fromStdString(ini.text()));
   ASSERT_TRUE(folder.start());
 
   const QList<QByteArray> all_up = {"", "4>>", "103", "4>>", "203", "4>>", "303", "5>>", "104", "11>>", "10010"};
