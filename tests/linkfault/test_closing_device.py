@@ -8,7 +8,7 @@ import unittest
 from linkfault import FRESH_WITHIN, LinkFaultCase, enter_namespace
 from rtupoll_harness.program import Read
 
-WINDOW = 40  # seconds watched
+WINDOW = 30  # seconds watched
 
 
 def setUpModule():

@@ -13,7 +13,7 @@ from rtupoll_harness.program import Read
 
 NEVER = "plc-north.field"  # the resolver never answers for it
 LATE = "plc-south.field"  # answered after 3 s, later than a connect waits
-WINDOW = 35  # seconds watched
+WINDOW = 30  # seconds watched
 # The system's resolver defaults: 5 s a try, 2 tries, so a lookup that gets
 # no answer lasts 10 s, longer than the 2 s connect wait and than a reload.
 LOOKUP_SECONDS = 10

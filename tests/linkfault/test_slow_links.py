@@ -9,7 +9,7 @@ import unittest
 from linkfault import LinkFaultCase, enter_namespace
 from rtupoll_harness.program import Read
 
-WINDOW = 40  # seconds watched
+WINDOW = 30  # seconds watched
 
 
 def setUpModule():
