@@ -2,6 +2,8 @@
 
 #include <QNetworkProxy>
 
+#include <algorithm>
+
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -27,6 +29,20 @@ constexpr int kUserTimeoutMs = 10000;
 constexpr int kKeepIdleS = 5;
 constexpr int kKeepIntervalS = 2;
 constexpr int kKeepProbes = 3;
+
+// A handshake that gets no answer is tried again after a second, four
+// times, then after twice the last wait each time, up to a minute. Kernels
+// before Linux 6.5 wait 1, 2, 4 s between tries, so a path that returns
+// just after a try would stay unused for seconds; every second at first, a
+// returning path is used within a second. The waits grow so that a link
+// slower than a second round trip still completes a handshake.
+constexpr int kHandshakeWaitMs = 1000;
+constexpr int kEvenHandshakeTries = 4;
+constexpr int kMostDoublings = 6;
+
+int handshakeWaitMs(int tries_before) {
+  return kHandshakeWaitMs << std::clamp(tries_before - kEvenHandshakeTries + 1, 0, kMostDoublings);
+}
 
 bool setTcpOption(int fd, int option, int value) {
   return setsockopt(fd, IPPROTO_TCP, option, &value, sizeof value) == 0;
@@ -56,6 +72,8 @@ QtSocket::QtSocket(std::function<void()> on_data_arrival) : on_data_arrival_(std
   QObject::connect(&socket_, &QTcpSocket::connected, &socket_, [this] { onConnected(); });
   QObject::connect(&socket_, &QTcpSocket::errorOccurred, &socket_,
                    [this](QAbstractSocket::SocketError error) { onError(error); });
+  handshake_timer_.setSingleShot(true);
+  QObject::connect(&handshake_timer_, &QTimer::timeout, &socket_, [this] { retryHandshake(); });
 }
 
 void QtSocket::connectToHost(const std::string& host, std::uint16_t port) {
@@ -98,27 +116,48 @@ void QtSocket::onLookedUp(const QString& name, const QHostInfo& info) {
 }
 
 void QtSocket::connectResolved(const Attempt& attempt, const QList<QHostAddress>& addresses) {
+  // By name when the name stands for several addresses: Qt tries each in
+  // turn (the next one after a refusal, or after 30 s of silence), and
+  // finds the lookup's answer in its host cache.
+  if (addresses.size() > 1) {
+    socket_.connectToHost(attempt.host, attempt.port);
+    return;
+  }
+  handshake_ = Handshake{attempt, addresses.front(), 0};
+  startHandshake();
+}
+
+void QtSocket::startHandshake() {
+  const Attempt& attempt = handshake_->attempt;
+  const QHostAddress& address = handshake_->address;
+  handshake_timer_.start(handshakeWaitMs(handshake_->tries++));
   // A device that takes one client at a time may still hold the link that
   // died on our side. A new attempt from that link's own local port meets
   // it: the device answers the handshake with an acknowledgement of the old
   // link, our kernel answers that with a reset, which frees the device, and
   // the handshake's next try gets through.
-  if (died_ && died_->peer_port == attempt.port && addresses.contains(died_->peer)) {
+  if (died_ && died_->peer_port == attempt.port && died_->peer == address) {
     if (socket_.bind(died_->local, died_->local_port, QAbstractSocket::ReuseAddressHint)) {
-      socket_.connectToHost(died_->peer, attempt.port);
+      socket_.connectToHost(address, attempt.port);
       return;
     }
     died_.reset();  // the port is taken by now; any port will do
   }
-  // By name when the name stood for several addresses: Qt tries each in
-  // turn, and finds the lookup's answer in its host cache.
-  if (addresses.size() == 1)
-    socket_.connectToHost(addresses.front(), attempt.port);
-  else
-    socket_.connectToHost(attempt.host, attempt.port);
+  socket_.connectToHost(address, attempt.port);
+}
+
+// Still no answer: a new handshake from a new socket, at once. The state
+// stays "connecting" throughout; the event loop never sees the socket closed.
+void QtSocket::retryHandshake() {
+  if (!handshake_ || socket_.state() == QAbstractSocket::ConnectedState) return;
+  socket_.abort();
+  ending_ = Ending::kNone;
+  startHandshake();
 }
 
 void QtSocket::onConnected() {
+  handshake_timer_.stop();
+  handshake_.reset();
   // A request is 12 bytes and the device answers only after it has it
   // whole: Nagle's delay would only stretch every round trip.
   socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -131,6 +170,9 @@ void QtSocket::onConnected() {
 }
 
 void QtSocket::onError(QAbstractSocket::SocketError error) {
+  // A refused or failed attempt has its answer; the reload sequence tries again.
+  handshake_timer_.stop();
+  handshake_.reset();
   if (error == QAbstractSocket::AddressInUseError || error == QAbstractSocket::SocketAddressNotAvailableError)
     died_.reset();  // the reused local port cannot reach the device again
   // A link ended by anything but the peer (a timeout, a network error)
@@ -143,6 +185,8 @@ void QtSocket::onError(QAbstractSocket::SocketError error) {
 
 void QtSocket::abort() {
   resolving_.reset();
+  handshake_timer_.stop();
+  handshake_.reset();
   live_.reset();
   socket_.abort();
   ending_ = Ending::kNone;

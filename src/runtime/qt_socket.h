@@ -7,13 +7,15 @@
 //
 // Field links (cellular, VPN, radio) die without a word: the driver asks
 // the kernel to end a link that stops carrying packets (keepalive and a
-// user timeout), reconnects from the local port of a link that died that
-// way, and keeps at most one host-name lookup of its own in flight.
+// user timeout), repeats an unanswered handshake every second at first,
+// reconnects from the local port of a link that died that way, and keeps
+// at most one host-name lookup of its own in flight.
 
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QString>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <optional>
 
@@ -49,9 +51,18 @@ class QtSocket : public SocketDriver {
     quint16 port = 0;
   };
 
+  // An attempt to one address, repeated while its handshake gets no answer.
+  struct Handshake {
+    Attempt attempt;
+    QHostAddress address;
+    int tries = 0;
+  };
+
   void lookUp(const QString& name);
   void onLookedUp(const QString& name, const QHostInfo& info);
   void connectResolved(const Attempt& attempt, const QList<QHostAddress>& addresses);
+  void startHandshake();
+  void retryHandshake();
   void onConnected();
   void onError(QAbstractSocket::SocketError error);
 
@@ -64,6 +75,8 @@ class QtSocket : public SocketDriver {
   // The live connection, and the one that died without its peer knowing.
   std::optional<Ends> live_;
   std::optional<Ends> died_;
+  std::optional<Handshake> handshake_;
+  QTimer handshake_timer_;
   // Last, so that it goes first and its last signals still find the rest.
   QTcpSocket socket_;
 };

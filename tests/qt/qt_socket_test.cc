@@ -13,6 +13,11 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
 
 #include "qt/support/loopback.h"
 #include "runtime/qt_env.h"
@@ -21,6 +26,7 @@ namespace rtupoll {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::HangingListener;
 using testing::socketOptionTowards;
 using testing::waitUntil;
 
@@ -89,6 +95,53 @@ TEST_F(QtSocketTest, AnAttemptAbortedDuringItsLookupLeavesNothingBehind) {
   ASSERT_TRUE(waitUntil(env, [&] { return server.hasPendingConnections(); }, kPatience));
   delete server.nextPendingConnection();
   EXPECT_FALSE(server.hasPendingConnections()) << "an aborted attempt connected too";
+}
+
+// The local ports of this machine's handshakes under way to the loopback
+// port, from the kernel's table of TCP sockets.
+std::set<unsigned> handshakePortsTowards(std::uint16_t port) {
+  constexpr int kSynSent = 2;  // include/net/tcp_states.h
+  std::set<unsigned> found;
+  std::ifstream table("/proc/net/tcp");
+  std::string line;
+  std::getline(table, line);  // the heading
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string slot, local, remote, state;
+    fields >> slot >> local >> remote >> state;
+    if (std::stoul(remote.substr(remote.find(':') + 1), nullptr, 16) == port && std::stoi(state, nullptr, 16) == kSynSent)
+      found.insert(std::stoul(local.substr(local.find(':') + 1), nullptr, 16));
+  }
+  return found;
+}
+
+// A device whose path is dead drops the handshake. The socket tries again
+// every second, from a new socket, so that a path that returns is used at
+// once, whatever the kernel's own back-off; it stays "connecting" meanwhile.
+TEST_F(QtSocketTest, AnUnansweredHandshakeIsTriedAgainEverySecond) {
+  HangingListener dead;
+  // The listener's own fillers may be among the handshakes; they stay out.
+  const std::set<unsigned> fillers = handshakePortsTowards(dead.port());
+  auto ours = [&] {
+    std::set<unsigned> found;
+    for (unsigned port : handshakePortsTowards(dead.port()))
+      if (!fillers.contains(port)) found.insert(port);
+    return found;
+  };
+  QtSocket socket([] {});
+  socket.connectToHost("127.0.0.1", dead.port());
+  std::set<unsigned> ports;
+  bool always_connecting = true;
+  const Nanos until = env.monotonicNow() + 2500ms;
+  while (env.monotonicNow() < until) {
+    always_connecting = always_connecting && socket.state() == LinkState::kConnecting;
+    ports.merge(ours());
+    waitUntil(env, [] { return false; }, 50ms);
+  }
+  EXPECT_TRUE(always_connecting);
+  EXPECT_GE(ports.size(), 3u) << "one handshake at the start and one a second after each";
+  socket.abort();
+  EXPECT_TRUE(ours().empty()) << "an abort ends the handshake";
 }
 
 }  // namespace
