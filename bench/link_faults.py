@@ -4,7 +4,7 @@ how long the return takes to end, for a saved slot, a slot the operator
 connected by hand (not saved) and a device that takes a single client.
 
     bench/link_faults.py [--rounds N] [--outage SECONDS] [--settle SECONDS]
-                         [--program FILE] [--no-build]
+                         [--program FILE] [--backed-off-handshakes] [--no-build]
 
 Needs root: everything runs inside a network namespace of its own, on
 loopback, with the links cut by nftables (the program's packets to and
@@ -16,11 +16,14 @@ side by side, each with its devices:
   2. slot A' (saved) on a device that serves a single client at a time,
      and B' (never cut); A' is cut.
 
-Each round cuts for --outage seconds (default 20), lets the path back and
-watches for --settle seconds (default 8). Times are read off the namespace's
+Round i (from 0) cuts for --outage seconds (default 20) plus i times 2.3 s,
+so that the returns fall at different moments of the reconnect attempts,
+lets the path back and watches for --settle seconds (default 8). Times are read off the namespace's
 TCP table (the program's link gone), data.csv (rewritten every second: the
 first "???", the first values the device took after the return) and the
-simulator's request log. --program measures another build of rtupoll.
+simulator's request log. --program measures another build of rtupoll;
+--backed-off-handshakes makes the namespace's kernel retry an unanswered
+handshake after 1, 2, 4 s, as kernels before Linux 6.5 (Debian 12's) do.
 """
 
 import argparse
@@ -44,15 +47,19 @@ from rtupoll_harness.outage import silent_outage  # noqa: E402
 from rtupoll_harness.program import Read  # noqa: E402
 from rtupoll_harness.xdisplay import VirtualDisplay  # noqa: E402
 
+# Each round's outage is this much longer than the one before.
+OUTAGE_STEP = 2.3
+
 READS = [Read(0, 1, 3), Read(1, 1, 3), Read(2, 1, 3), Read(0, 1, 2), Read(2, 1, 2)]
 
 
 def parse_arguments():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--rounds", type=int, default=4)
     parser.add_argument("--outage", type=float, default=20.0, help="seconds each cut lasts")
     parser.add_argument("--settle", type=float, default=8.0, help="seconds watched after each return")
     parser.add_argument("--program", type=pathlib.Path, help="another build of rtupoll to measure")
+    parser.add_argument("--backed-off-handshakes", action="store_true", help="as kernels before Linux 6.5")
     parser.add_argument("--no-build", action="store_true", help="use build/ as it is")
     return parser.parse_args()
 
@@ -82,11 +89,11 @@ def saved_and_hand_connected(work, faults, args, results):
         field.start([(a, True), (b, True), (c, False)], READS, display=display.name, executable=args.program)
         window = display.window("Form1")
         wait_polled(field, [a, b])
-        for _ in range(args.rounds):
+        for i in range(args.rounds):
             if not c.connected():
                 display.click_connect(window, 2)
                 wait_polled(field, [c])
-            saved, hand = silent_outage(field, faults, [a, c], args.outage, args.settle)
+            saved, hand = silent_outage(field, faults, [a, c], args.outage + i * OUTAGE_STEP, args.settle)
             results["saved"].append(saved)
             results["hand"].append(hand)
             results["hand reconnected"].append(bool(c.program_ends(tcp_table.ESTABLISHED)))
@@ -105,9 +112,9 @@ def single_client(work, faults, args, results):
         reads = [Read(0, 1, 3), Read(1, 1, 3), Read(0, 1, 2), Read(1, 1, 2), Read(0, 1, 1)]
         field.start([(a, True), (b, True), (None, False)], reads, executable=args.program)
         wait_polled(field, [a, b])
-        for _ in range(args.rounds):
+        for i in range(args.rounds):
             turned_away = len(a.simulator.turned_away())
-            (seen,) = silent_outage(field, faults, [a], args.outage, args.settle)
+            (seen,) = silent_outage(field, faults, [a], args.outage + i * OUTAGE_STEP, args.settle)
             results["single"].append(seen)
             results["turned away"].append(len(a.simulator.turned_away()) - turned_away)
     finally:
@@ -139,13 +146,17 @@ def main():
     if not args.no_build:
         build()
     namespace.enter_private_network()
+    if args.backed_off_handshakes:
+        namespace.handshakes_back_off_at_once()
     faults = LinkFaults()
     results = {key: [] for key in ("saved", "hand", "hand reconnected", "resources", "single", "turned away")}
     with tempfile.TemporaryDirectory(prefix="rtupoll-bench-links.") as work:
         work = pathlib.Path(work)
         print(f"== rtupoll link-fault figures, {time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}")
-        print(f"kernel {platform.release()}; program: {args.program or 'build/rtupoll'}")
-        print(f"{args.rounds} rounds: links cut for {args.outage:g} s, then watched for {args.settle:g} s", flush=True)
+        backoff = ", handshakes backed off 1, 2, 4 s" if args.backed_off_handshakes else ""
+        print(f"kernel {platform.release()}{backoff}; program: {args.program or 'build/rtupoll'}")
+        last = args.outage + (args.rounds - 1) * OUTAGE_STEP
+        print(f"{args.rounds} rounds: links cut for {args.outage:g} to {last:g} s, then watched for {args.settle:g} s")
         failures = []
 
         def run(scenario):
