@@ -71,6 +71,14 @@ class LinkFaultCase(unittest.TestCase):
             self.fail(f"{len(bad)} wrong or stale values in data.csv:\n{shown}")
 
     def resources(self):
+        """The program's open files and resident memory (KiB), now."""
         program = self.field.program
         return program.open_files(), program.resident_kib()
+
+    def assertNoGrowth(self, before, after):
+        """resources() taken after repeated drops has not grown since before:
+        not one file more, less than 1 MiB of memory (pages come and go)."""
+        (files_before, resident_before), (files_after, resident_after) = before, after
+        self.assertLessEqual(files_after, files_before, "open files grew over the drops")
+        self.assertLess(resident_after - resident_before, 1024, "memory grew over the drops (KiB)")
 

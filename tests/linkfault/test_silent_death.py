@@ -54,9 +54,7 @@ class SilentDeath(LinkFaultCase):
             used.append(self.resources())
 
         self.assertNoBadValues()
-        (files_before, resident_before), (files_after, resident_after) = used
-        self.assertLessEqual(files_after, files_before, "file descriptors grew over the drops")
-        self.assertLess(resident_after - resident_before, 1024, "memory grew over the drops (KiB)")
+        self.assertNoGrowth(*used)
 
 
 if __name__ == "__main__":
