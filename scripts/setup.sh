@@ -7,13 +7,14 @@ RTUPOLL_BUILD="$RTUPOLL_ROOT/build"
 
 # Build: cmake ninja-build g++ pkg-config; program: qt6-base-dev libgl-dev
 # (Qt's GUI module needs the GL headers); simulator: libmodbus-dev; tests:
-# libgtest-dev googletest; screenshots: xvfb xauth imagemagick; peer for the
-# benchmarks: mbpoll.
+# libgtest-dev googletest, and locales (the sources from which the tests make
+# a locale with a decimal comma); screenshots: xvfb xauth imagemagick; peer
+# for the benchmarks: mbpoll.
 RTUPOLL_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
   libmodbus-dev
-  libgtest-dev googletest
+  libgtest-dev googletest locales
   xvfb xauth imagemagick
   mbpoll
 )
