@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::string_view kBlanks = " \t\r\v\f";
 constexpr std::string_view kBlanksAndLineEnds = " \t\r\v\f\n";
-constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kQuotes = "\"'";
 
 // One line as offsets into the text: [begin, body_end) is its content,
 // [body_end, end) its line end ("\r\n", "\n", or nothing on a last line).
@@ -61,13 +61,12 @@ std::string_view bodyOf(std::string_view text, const Line& line) {
   return text.substr(line.begin, line.body_end - line.begin);
 }
 
-// The name of a section header "[name]", or nothing for any other line.
+// The name of a section header "[name]", or nothing for any other line. A
+// header that lacks its closing bracket runs to the end of the line.
 std::optional<std::string_view> headerName(std::string_view body) {
   body = trimmed(body);
   if (body.empty() || body.front() != '[') return std::nullopt;
-  const auto close = body.find(']');
-  if (close == std::string_view::npos) return std::nullopt;
-  return trimmed(body.substr(1, close - 1));
+  return trimmed(body.substr(1, body.find(']') - 1));
 }
 
 std::optional<Entry> entryOf(std::string_view body) {
@@ -124,6 +123,21 @@ Line lastNonBlankLine(std::string_view text, const SectionSpan& span) {
   return lineAt(text, span.header.end + (newline == std::string_view::npos ? 0 : newline + 1));
 }
 
+// A value in one pair of matching quotes, double or single, without them.
+std::string_view unquoted(std::string_view value) {
+  if (value.size() >= 2 && kQuotes.find(value.front()) != std::string_view::npos && value.back() == value.front())
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+
+// The line end of the file's first line: the lines the writer writes end
+// the same way, so that a file keeps one style. CR LF in a file without one.
+std::string_view lineEndOf(std::string_view text) {
+  const auto newline = text.find('\n');
+  if (newline == std::string_view::npos || (newline > 0 && text[newline - 1] == '\r')) return "\r\n";
+  return "\n";
+}
+
 // The value as the writer may store it: up to a zero byte, without line breaks.
 std::string storableValue(std::string_view value) {
   std::string out(value.substr(0, value.find('\0')));
@@ -131,10 +145,12 @@ std::string storableValue(std::string_view value) {
   return out;
 }
 
-// The text with `inserted` put at `at`, closing an unterminated last line first.
-std::string spliced(std::string_view text, std::size_t at, std::size_t resume, const std::string& inserted) {
+// The text with `inserted` put at `at`, closing an unterminated last line
+// first with `line_end`.
+std::string spliced(std::string_view text, std::size_t at, std::size_t resume, std::string_view line_end,
+                    const std::string& inserted) {
   std::string out(text.substr(0, at));
-  if (!out.empty() && out.back() != '\n') out += kLineEnd;
+  if (!out.empty() && out.back() != '\n') out += line_end;
   out += inserted;
   out += text.substr(resume);
   return out;
@@ -167,21 +183,26 @@ std::optional<std::string_view> iniValue(std::string_view text, std::string_view
   if (!span) return std::nullopt;
   const auto line = findKey(text, *span, key);
   if (!line) return std::nullopt;
-  return entryOf(bodyOf(text, *line))->value;
+  return unquoted(entryOf(bodyOf(text, *line))->value);
 }
 
 std::string withIniValue(std::string_view text, std::string_view section, std::string_view key,
                          std::string_view value) {
-  const std::string entry = std::string(key) + "=" + storableValue(value) + std::string(kLineEnd);
+  const std::string_view line_end = lineEndOf(text);
+  const auto entry = [&](std::string_view name) {
+    return std::string(name) + "=" + storableValue(value) + std::string(line_end);
+  };
   const auto span = findSection(text, section);
   if (!span) {
-    const std::string header = "[" + std::string(section) + "]" + std::string(kLineEnd);
-    return spliced(text, text.size(), text.size(), header + entry);
+    const std::string header = "[" + std::string(section) + "]" + std::string(line_end);
+    return spliced(text, text.size(), text.size(), line_end, header + entry(key));
   }
-  // The old entry goes with its line end; what comes before it is whole lines.
-  if (const auto line = findKey(text, *span, key)) return spliced(text, line->begin, line->end, entry);
+  // The old entry goes with its line end; what comes before it is whole
+  // lines. The key keeps the spelling the file gives it.
+  if (const auto line = findKey(text, *span, key))
+    return spliced(text, line->begin, line->end, line_end, entry(entryOf(bodyOf(text, *line))->key));
   const std::size_t after = lastNonBlankLine(text, *span).end;
-  return spliced(text, after, after, entry);
+  return spliced(text, after, after, line_end, entry(key));
 }
 
 std::string readIniString(const std::string& path, std::string_view section, std::string_view key,
