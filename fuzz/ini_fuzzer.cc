@@ -1,8 +1,8 @@
 // Runs the INI reader and writer of setting.ini over arbitrary file bytes.
 // The reader must take any file apart without harm and give back at most
 // 254 characters; the writer must change nothing but the one line it stores
-// (and the header it may add), in the file's line-end style and with the
-// file's spelling of the key, and what it stores must read back.
+// (and the header it may add), with the line end of the last line before
+// it and the file's spelling of the key, and what it stores must read back.
 //
 // Input: byte 0 picks the section and key names (kSections, kKeys), byte 1
 // the length of the value, which follows; the rest is the file.
@@ -93,10 +93,11 @@ std::string_view unquoted(std::string_view value) {
   return quoted ? value.substr(1, value.size() - 2) : value;
 }
 
-// What the writer ends its lines with: the first line end of the file, or CR LF.
-std::string lineEndOf(std::string_view text) {
-  const auto lines = linesOf(text);
-  return !lines.empty() && lines.front().ends_with('\n') && !lines.front().ends_with("\r\n") ? "\n" : "\r\n";
+// The line end of the last of `lines` that has one; CR LF when none has.
+std::string lastLineEnd(const std::vector<std::string_view>& lines) {
+  for (auto line = lines.rbegin(); line != lines.rend(); ++line)
+    if (line->ends_with('\n')) return line->ends_with("\r\n") ? "\r\n" : "\n";
+  return "\r\n";
 }
 
 // What the writer stores: up to a zero byte, without CR and LF.
@@ -162,15 +163,18 @@ void checkWrite(std::string_view text, std::string_view key, std::string_view va
                                         before.end() - static_cast<std::ptrdiff_t>(suffix));
   std::vector<std::string_view> added(after.begin() + static_cast<std::ptrdiff_t>(prefix),
                                       after.end() - static_cast<std::ptrdiff_t>(suffix));
-  const std::string line_end = lineEndOf(text);
-  const auto entryFor = [&](std::string_view name) { return std::string(name) + "=" + stored_value + line_end; };
   if (removed.empty() && added.empty()) {
     // The entry was there already, byte for byte.
     bool found = false;
-    for (std::string_view line : before) found = found || (holdsKey(line, key) && line == entryFor(keyOf(line)));
+    for (std::string_view line : before)
+      found = found || (holdsKey(line, key) && line == std::string(keyOf(line)) + "=" + stored_value + lastLineEnd({line}));
     require(found, "a file left as it was already held the entry");
     return;
   }
+  // What is written ends as the last line before it, a replaced line included.
+  const std::string line_end = lastLineEnd(std::vector<std::string_view>(
+      before.begin(), before.begin() + static_cast<std::ptrdiff_t>(prefix + removed.size())));
+  const auto entryFor = [&](std::string_view name) { return std::string(name) + "=" + stored_value + line_end; };
   // An unterminated last line is closed before anything is added behind it.
   if (removed.size() == 1 && added.size() >= 2 && prefix + 1 == before.size() && !before.back().ends_with('\n') &&
       added.front() == std::string(removed.front()) + line_end) {

@@ -179,9 +179,13 @@ TEST_F(IniFile, AddsAMissingKeyAfterTheLastNonBlankLineOfItsSection) {
   ASSERT_TRUE(write("port0", "1"));
   EXPECT_EQ(contents(), "[set]\r\nport0=1\r\n");
 
-  given("[set]\nport0=1");  // the last line is closed in the file's style
+  // Added lines end as the line before them: the file's style.
+  given("[set]\nport0=1");
   ASSERT_TRUE(write("port1", "2"));
   EXPECT_EQ(contents(), "[set]\nport0=1\nport1=2\n");
+  given("; notes\n[set]\r\nport0=1\r\n");
+  ASSERT_TRUE(write("port1", "2"));
+  EXPECT_EQ(contents(), "; notes\n[set]\r\nport0=1\r\nport1=2\r\n");
 
   given("[set]\r\n; only a comment");
   ASSERT_TRUE(write("port0", "1"));
@@ -227,7 +231,7 @@ TEST_F(IniFile, WritesWindows1252) {
 }
 
 TEST_F(IniFile, RewritesAHugeFileWhole) {
-  const std::string head = "; CR LF lines\r\n" + garbage(10 << 20);
+  const std::string head = garbage(10 << 20);
   given(head + "\r\n[set]\r\nport0=1\r\n");
   ASSERT_TRUE(write("port0", "2"));
   EXPECT_EQ(contents(), head + "\r\n[set]\r\nport0=2\r\n");

@@ -130,10 +130,10 @@ std::string_view unquoted(std::string_view value) {
   return value;
 }
 
-// The line end of the file's first line: the lines the writer writes end
-// the same way, so that a file keeps one style. CR LF in a file without one.
-std::string_view lineEndOf(std::string_view text) {
-  const auto newline = text.find('\n');
+// The line end of the last line that ends before `at`, so that what the
+// writer puts there keeps the style around it; CR LF where none does.
+std::string_view lineEndBefore(std::string_view text, std::size_t at) {
+  const auto newline = at == 0 ? std::string_view::npos : text.rfind('\n', at - 1);
   if (newline == std::string_view::npos || (newline > 0 && text[newline - 1] == '\r')) return "\r\n";
   return "\n";
 }
@@ -145,13 +145,19 @@ std::string storableValue(std::string_view value) {
   return out;
 }
 
-// The text with `inserted` put at `at`, closing an unterminated last line
-// first with `line_end`.
-std::string spliced(std::string_view text, std::size_t at, std::size_t resume, std::string_view line_end,
-                    const std::string& inserted) {
+// The text with `lines` in place of [at, resume), closing an unterminated
+// last line first. Every line ends as the last line before `resume` does:
+// a line that is rewritten keeps its own line end, one that is added takes
+// that of the line it follows.
+std::string spliced(std::string_view text, std::size_t at, std::size_t resume,
+                    std::initializer_list<std::string> lines) {
+  const std::string_view line_end = lineEndBefore(text, resume);
   std::string out(text.substr(0, at));
   if (!out.empty() && out.back() != '\n') out += line_end;
-  out += inserted;
+  for (const std::string& line : lines) {
+    out += line;
+    out += line_end;
+  }
   out += text.substr(resume);
   return out;
 }
@@ -188,21 +194,16 @@ std::optional<std::string_view> iniValue(std::string_view text, std::string_view
 
 std::string withIniValue(std::string_view text, std::string_view section, std::string_view key,
                          std::string_view value) {
-  const std::string_view line_end = lineEndOf(text);
-  const auto entry = [&](std::string_view name) {
-    return std::string(name) + "=" + storableValue(value) + std::string(line_end);
-  };
+  const std::string stored = storableValue(value);
+  const auto entry = [&](std::string_view name) { return std::string(name) + "=" + stored; };
   const auto span = findSection(text, section);
-  if (!span) {
-    const std::string header = "[" + std::string(section) + "]" + std::string(line_end);
-    return spliced(text, text.size(), text.size(), line_end, header + entry(key));
-  }
+  if (!span) return spliced(text, text.size(), text.size(), {"[" + std::string(section) + "]", entry(key)});
   // The old entry goes with its line end; what comes before it is whole
   // lines. The key keeps the spelling the file gives it.
   if (const auto line = findKey(text, *span, key))
-    return spliced(text, line->begin, line->end, line_end, entry(entryOf(bodyOf(text, *line))->key));
+    return spliced(text, line->begin, line->end, {entry(entryOf(bodyOf(text, *line))->key)});
   const std::size_t after = lastNonBlankLine(text, *span).end;
-  return spliced(text, after, after, line_end, entry(key));
+  return spliced(text, after, after, {entry(key)});
 }
 
 std::string readIniString(const std::string& path, std::string_view section, std::string_view key,

@@ -21,9 +21,9 @@
 //   gives it (SCON0 stays SCON0, while its blanks around '=' go); a missing
 //   key is added after the last non-blank line of its section; a missing
 //   section is added at the end of the file. Every other byte of the file
-//   stays as it was. The lines the writer writes end as the file's first
-//   line does, LF or CR LF, and with CR LF in a new file or one without a
-//   line end.
+//   stays as it was. The file keeps its line ends, LF or CR LF: a rewritten
+//   line keeps its own, an added line (and an unterminated last line it
+//   follows) ends as the last line before it; CR LF in a new file.
 //
 // The file holds 8-bit Windows-1252 text; the functions on paths take and
 // give UTF-8, the functions on text work on the file's own bytes.
