@@ -7,21 +7,24 @@
 #   ./run-demo.sh --screenshot shot.png  run under xvfb-run, save a screenshot, stop
 #                 [--after SECONDS]      ... taken SECONDS after the start (default 12)
 set -euo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")"
-source scripts/setup.sh
 
 usage() { sed -n '2,8s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"; }
 
+# Read before moving to the source tree: a relative screenshot path names a
+# file in the caller's folder.
 screenshot=""
 after=12
 while (($# > 0)); do
   case "$1" in
-    --screenshot) screenshot="$(realpath -m "${2:?--screenshot needs a file name}")"; shift 2 ;;
+    --screenshot) screenshot="$(realpath -m -- "${2:?--screenshot needs a file name}")"; shift 2 ;;
     --after) after="${2:?--after needs a number of seconds}"; shift 2 ;;
     -h | --help) usage; exit 0 ;;
     *) usage >&2; exit 2 ;;
   esac
 done
+
+cd "$(dirname "${BASH_SOURCE[0]}")"
+source scripts/setup.sh
 
 rtupoll_install_missing_packages
 rtupoll_build rtupoll rtu-sim

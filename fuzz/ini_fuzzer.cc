@@ -19,7 +19,7 @@
 #include "base/codepage.h"
 #include "fuzz_check.h"
 #include "settings/ini_file.h"
-#include "support/temp_folder.h"
+#include "support/virtual_env.h"
 
 namespace rtupoll::fuzz {
 namespace {
@@ -125,18 +125,11 @@ void checkRead(std::string_view text, std::string_view section, std::string_view
   require(was_quoted || trimmed(*value) == *value, "a value has no blanks around it");
 }
 
-const testing::TempFolder& folder() {
-  static const testing::TempFolder f;
-  return f;
-}
-
 void checkFileRead(std::string_view text, std::string_view section, std::string_view key) {
-  const std::string path = folder().file("setting.ini");
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  require(file != nullptr, "the temporary folder takes a file");
-  std::fwrite(text.data(), 1, text.size(), file);
-  std::fclose(file);
-  const std::string read = utf8ToCp1252(readIniString(path, section, key, kDefault));
+  static VirtualEnv env;
+  const std::string path = env.file("setting.ini");
+  env.files().write(path, std::string(text));
+  const std::string read = utf8ToCp1252(iniString(readIniFile(env, path, text.size()), section, key, kDefault));
   const std::string_view stored = iniValue(text, section, key).value_or(kDefault);
   require(read.size() <= kIniValueLimit, "at most 254 characters are read back");
   require(read == stored.substr(0, kIniValueLimit), "the file's value, or the default, cut to 254 characters");

@@ -31,10 +31,10 @@
 #include "devices/connect.h"
 #include "fuzz_check.h"
 #include "polling/read_request.h"
-#include "runtime/virtual_env.h"
+#include "support/virtual_env.h"
 #include "support/fake_device.h"
-#include "support/temp_folder.h"
 #include "ui/option_ip.h"
+#include "ui/window_events.h"
 
 namespace rtupoll::fuzz {
 namespace {
@@ -234,20 +234,16 @@ class Reference {
 
 // ---- The window under test ----
 
-const std::string& programFolder() {
-  static const testing::TempFolder folder;
-  return folder.path();
-}
-
 Bytes expectedRequest(std::uint16_t tid, int quantity) {
   return {static_cast<std::uint8_t>(tid >> 8), static_cast<std::uint8_t>(tid), 0, 0, 0, 6, 1, 3, 0x01, 0x2C,
           static_cast<std::uint8_t>(quantity >> 8), static_cast<std::uint8_t>(quantity)};
 }
 
 void run(const Scenario& s) {
-  VirtualEnv env(programFolder());
+  VirtualEnv env;
   std::array<testing::FakeDevice, 2> devices;
   OptionIP w(env);
+  WindowEvents events(w);
   w.tabel.setRows(s.grid.rows);
   w.tabel.setCols(s.grid.cols);
   for (int slot = 0; slot < 2; ++slot) {
@@ -264,12 +260,12 @@ void run(const Scenario& s) {
   w.LstIP[row].setListIndex(s.request_slot);
   w.strReg[row].setText(kFirstRegister);
   w.LegReg[row].setText(s.count.text);
-  w.nextTransactionId = s.first_tid;
+  events.poll().nextTransactionId = s.first_tid;
 
   Reference ref(s);
   testing::FakeDevice& asked = devices[static_cast<std::size_t>(s.request_slot)];
   auto request = [&] {
-    sendReadRequest(w);
+    sendReadRequest(w, events.poll());
     const std::uint16_t tid = ref.request();
     env.advance(Nanos(0));
     require(!asked.requests().empty() && asked.requests().back() == expectedRequest(tid, s.count.quantity),

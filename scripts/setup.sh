@@ -6,17 +6,22 @@ RTUPOLL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 RTUPOLL_BUILD="$RTUPOLL_ROOT/build"
 
 # Build: cmake ninja-build g++ pkg-config; program: qt6-base-dev libgl-dev
-# (Qt's GUI module needs the GL headers); simulator: libmodbus-dev; tests:
-# libgtest-dev googletest, and locales (the sources from which the tests make
-# a locale with a decimal comma); screenshots: xvfb xauth imagemagick; peer
-# for the benchmarks: mbpoll.
+# (Qt's GUI module needs the GL headers), librsvg2-bin (draws the icon's
+# sizes), fonts-liberation2 (the window's font); simulator: libmodbus-dev;
+# tests: libgtest-dev googletest, locales (the sources from which the tests
+# make a locale with a decimal comma); screenshots: xvfb xauth imagemagick;
+# peer for the benchmarks: mbpoll; the Debian package and its check: dpkg-dev
+# (dpkg-shlibdeps) desktop-file-utils appstream; the screen-reader check:
+# python3-pyatspi at-spi2-core dbus.
 RTUPOLL_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev librsvg2-bin fonts-liberation2
   libmodbus-dev
   libgtest-dev googletest locales
   xvfb xauth imagemagick
   mbpoll
+  dpkg-dev desktop-file-utils appstream
+  python3-pyatspi at-spi2-core dbus
 )
 
 # Prints, one a line, the given packages that dpkg does not have installed.
@@ -56,7 +61,8 @@ rtupoll_install_missing_packages() {
 
 # Configures build/ and builds the given targets (everything when none are given).
 rtupoll_build() {
-  cmake -S "$RTUPOLL_ROOT" -B "$RTUPOLL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake -S "$RTUPOLL_ROOT" -B "$RTUPOLL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
   local targets=()
   if (($# > 0)); then
     targets=(--target "$@")

@@ -3,12 +3,15 @@
 #include <QApplication>
 
 #include "runtime/qt_env.h"
+#include "runtime/quit_signals.h"
 #include "ui/option_ip.h"
+#include "ui/window_events.h"
+#include "view/desktop_identity.h"
 #include "view/option_ip_view.h"
-#include "view/quit_signals.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  rtupoll::presentToDesktop();
   rtupoll::OptionIPView* shown = nullptr;
   // First, so that a signal that comes early still closes the window in
   // order once the event loop runs.
@@ -18,8 +21,9 @@ int main(int argc, char** argv) {
 
   rtupoll::QtEnv env;
   rtupoll::OptionIP window(env);
-  rtupoll::OptionIPView view(window);
-  window.load();
+  rtupoll::WindowEvents events(window);
+  rtupoll::OptionIPView view(window, events);
+  events.load();
   view.show();
   shown = &view;
   // The program ends when its window closes.

@@ -1,84 +1,130 @@
-#include "base/atomic_file.h"
+#include "runtime/atomic_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
+#include <vector>
 
-#include "support/temp_folder.h"
+#include "support/virtual_folder.h"
 
 namespace rtupoll {
 namespace {
 
 using namespace std::string_literals;
-using testing::TempFolder;
+using testing::VirtualFiles;
+using testing::VirtualFolder;
+using Op = VirtualFiles::Op;
 
-int entriesIn(const std::string& folder) {
-  int n = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++n;
-  return n;
-}
+class AtomicFile : public ::testing::Test {
+ protected:
+  bool replace(const std::string& bytes) { return replaceFile(env, path, bytes); }
+  std::vector<std::string> names() const { return env.files().listFolder(folder.path()); }
 
-mode_t modeOf(const std::string& path) {
-  struct stat st {};
-  EXPECT_EQ(stat(path.c_str(), &st), 0);
-  return st.st_mode & 07777;
-}
-
-TEST(AtomicFile, CreatesOrReplacesTheWholeFileAndLeavesNothingElse) {
-  TempFolder folder;
-  const std::string path = folder.file("data.csv");
-  ASSERT_TRUE(writeFileAtomically(path, "first\r\n"));
-  EXPECT_EQ(folder.read("data.csv"), "first\r\n");
-
-  ASSERT_TRUE(writeFileAtomically(path, "a\0b"s));  // shorter, and binary
-  EXPECT_EQ(folder.read("data.csv"), "a\0b"s);
-  ASSERT_TRUE(writeFileAtomically(path, ""));
-  EXPECT_TRUE(folder.exists("data.csv"));
-  EXPECT_EQ(folder.read("data.csv"), "");
-  EXPECT_EQ(entriesIn(folder.path()), 1);
-}
-
-TEST(AtomicFile, KeepsThePermissionsOfTheFileItReplaces) {
-  TempFolder folder;
+  VirtualEnv env;
+  VirtualFolder folder{env};
   const std::string path = folder.file("setting.ini");
-  folder.write("setting.ini", "old");
-  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
-  ASSERT_TRUE(writeFileAtomically(path, "new"));
-  EXPECT_EQ(modeOf(path), 0640u);
+};
+
+TEST_F(AtomicFile, CreatesOrReplacesTheWholeFileAndLeavesNothingElse) {
+  ASSERT_TRUE(replace("first\r\n"));
+  EXPECT_EQ(folder.read("setting.ini"), "first\r\n");
+  ASSERT_TRUE(replace("a\0b"s));  // shorter, and binary
+  EXPECT_EQ(folder.read("setting.ini"), "a\0b"s);
+  ASSERT_TRUE(replace(""));
+  EXPECT_TRUE(folder.exists("setting.ini"));
+  EXPECT_EQ(names(), std::vector<std::string>{"setting.ini"});
 }
 
-TEST(AtomicFile, FailsWithoutTouchingAnythingWhenThePathCannotHoldAFile) {
-  TempFolder folder;
-  // The folder does not exist.
-  EXPECT_FALSE(writeFileAtomically(folder.file("missing/setting.ini"), "x"));
+TEST_F(AtomicFile, SkipsTemporaryNamesThatAreTaken) {
+  // A crashed run of the same process number left its files behind.
+  env.files().fail(Op::kCreate, path + ".tmp-", FileError::kExists, 3);
+  ASSERT_TRUE(replace("new"));
+  EXPECT_EQ(folder.read("setting.ini"), "new");
+}
+
+// Every fault leaves the old file as it was and no temporary file.
+TEST_F(AtomicFile, AFailureAtAnyStepLeavesTheOldFile) {
+  struct Fault {
+    const char* name;
+    Op op;
+    FileError error;
+  };
+  const Fault faults[] = {
+      {"disk full: a short write", Op::kCreate, FileError::kNoSpace},
+      {"no file can be made, and the rewrite in place fails", Op::kOverwrite, FileError::kNoSpace},
+      {"the rename fails", Op::kRename, FileError::kFailed},
+      {"the rename is refused", Op::kRename, FileError::kDenied},
+  };
+  for (const Fault& fault : faults) {
+    folder.write("setting.ini", "old");
+    env.files().fail(fault.op, path, fault.error);
+    if (fault.op == Op::kOverwrite) env.files().fail(Op::kCreate, path, FileError::kDenied);
+    EXPECT_FALSE(replace("new")) << fault.name;
+    env.files().clearFaults();
+    EXPECT_EQ(folder.read("setting.ini"), "old") << fault.name;
+    EXPECT_EQ(names(), std::vector<std::string>{"setting.ini"}) << fault.name;
+  }
+}
+
+TEST_F(AtomicFile, FailsWithoutTouchingAnythingWhenThePathCannotHoldAFile) {
+  EXPECT_FALSE(replaceFile(env, folder.file("missing/setting.ini"), "x"));
   EXPECT_FALSE(folder.exists("missing"));
-  // The "folder" is a file.
-  folder.write("plain", "kept");
-  EXPECT_FALSE(writeFileAtomically(folder.file("plain/setting.ini"), "x"));
+  folder.write("plain", "kept");  // the "folder" is a file
+  EXPECT_FALSE(replaceFile(env, folder.file("plain/setting.ini"), "x"));
   EXPECT_EQ(folder.read("plain"), "kept");
-  // The path names a folder: it stays a folder, and no temporary file stays.
-  std::filesystem::create_directory(folder.file("setting.ini"));
-  EXPECT_FALSE(writeFileAtomically(folder.file("setting.ini"), "x"));
-  EXPECT_TRUE(std::filesystem::is_directory(folder.file("setting.ini")));
-  EXPECT_EQ(entriesIn(folder.path()), 2);
+  env.files().addFolder(path);  // the path names a folder: it stays one
+  EXPECT_FALSE(replace("x"));
+  EXPECT_TRUE(env.files().isFolder(path));
+  EXPECT_EQ(names().size(), 2u);
 }
 
-TEST(AtomicFile, RespectsAReadOnlyFileOrFolder) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop the superuser";
-  TempFolder folder;
+TEST_F(AtomicFile, LeavesAReadOnlyFileOrAnythingButAFileAsItIs) {
   folder.write("setting.ini", "old");
-  ASSERT_EQ(chmod(folder.file("setting.ini").c_str(), 0444), 0);
-  EXPECT_FALSE(writeFileAtomically(folder.file("setting.ini"), "new"));
+  env.files().setReadOnly(path, true);
+  EXPECT_FALSE(replace("new"));
   EXPECT_EQ(folder.read("setting.ini"), "old");
+  env.files().erase(path);
+  env.files().addSpecial(path);  // a FIFO or a device
+  EXPECT_FALSE(replace("new"));
+  EXPECT_EQ(names(), std::vector<std::string>{"setting.ini"});
+}
 
-  ASSERT_EQ(chmod(folder.file("setting.ini").c_str(), 0644), 0);
-  ASSERT_EQ(chmod(folder.path().c_str(), 0555), 0);
-  EXPECT_FALSE(writeFileAtomically(folder.file("setting.ini"), "new"));
-  EXPECT_EQ(folder.read("setting.ini"), "old");
-  EXPECT_EQ(entriesIn(folder.path()), 1);
+// A folder the user may not write, holding files they may: the file is
+// rewritten in place; a missing one cannot be made.
+TEST_F(AtomicFile, WhereNoFileCanBeMadeAWritableFileIsRewrittenInPlace) {
+  folder.write("setting.ini", "old");
+  env.files().setReadOnly(folder.path(), true);
+  EXPECT_TRUE(replace("new"));
+  EXPECT_EQ(folder.read("setting.ini"), "new");
+  EXPECT_FALSE(replaceFile(env, folder.file("data.csv"), "line"));
+  EXPECT_EQ(names(), std::vector<std::string>{"setting.ini"});
+}
+
+// A link stays a link; the file it leads to is replaced in its own folder.
+TEST_F(AtomicFile, ReplacesTheFileALinkLeadsToAndKeepsTheLink) {
+  const VirtualFolder elsewhere(env, "/elsewhere");
+  elsewhere.write("setting.ini", "old");
+  env.files().addLink(path, "../elsewhere/setting.ini");
+  ASSERT_TRUE(replace("new"));
+  EXPECT_TRUE(env.files().isLink(path));
+  EXPECT_EQ(elsewhere.read("setting.ini"), "new");
+  EXPECT_EQ(env.files().listFolder(elsewhere.path()), std::vector<std::string>{"setting.ini"});
+  // A link into a folder that does not exist, or a loop: nothing is written.
+  env.files().addLink(path, "/nowhere/setting.ini");
+  EXPECT_FALSE(replace("new"));
+  EXPECT_FALSE(env.files().exists("/nowhere"));
+  env.files().addLink(path, "setting.ini");
+  EXPECT_FALSE(replace("new"));
+  EXPECT_TRUE(env.files().isLink(path));
+}
+
+TEST_F(AtomicFile, RemovesOnlyTheTemporaryFilesItsOwnRunsLeftBehind) {
+  for (const char* name : {"setting.ini.tmp-77-0", "data.csv.tmp-4242-12", "setting.ini", "data.csv",
+                           "setting.ini.tmp-", "setting.ini.tmp-1-x", "other.tmp-1-1", "data.csv.tmp-1-1.bak"})
+    folder.write(name, "");
+  removeLeftoverTemporaries(env, folder.path(), {"setting.ini", "data.csv"});
+  EXPECT_EQ(names(), (std::vector<std::string>{"data.csv", "data.csv.tmp-1-1.bak", "other.tmp-1-1", "setting.ini",
+                                               "setting.ini.tmp-", "setting.ini.tmp-1-x"}));
 }
 
 }  // namespace

@@ -1,34 +1,35 @@
 #include "settings/ini_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <random>
 #include <string>
 
-#include "support/temp_folder.h"
+#include "support/virtual_folder.h"
 
 namespace rtupoll {
 namespace {
 
 using namespace std::string_literals;
-using testing::TempFolder;
+using testing::VirtualFiles;
+using testing::VirtualFolder;
+
+constexpr std::size_t kNoLimit = std::string::npos;
 
 class IniFile : public ::testing::Test {
  protected:
   std::string path() const { return folder.file("setting.ini"); }
   void given(const std::string& bytes) const { folder.write("setting.ini", bytes); }
   std::string contents() const { return folder.read("setting.ini"); }
-  std::string read(const std::string& key, const std::string& fallback = "dflt") const {
-    return readIniString(path(), "set", key, fallback);
+  std::string read(const std::string& key, const std::string& fallback = "dflt") {
+    return iniString(readIniFile(env, path(), kNoLimit), "set", key, fallback);
   }
-  bool write(const std::string& key, const std::string& value) const {
-    return writeIniString(path(), "set", key, value);
+  bool write(const std::string& key, const std::string& value, const std::string& file = "") {
+    return writeIniStrings(env, file.empty() ? path() : file, kNoLimit, "set", {{key, value}});
   }
 
-  TempFolder folder;
+  VirtualEnv env;
+  VirtualFolder folder{env};
 };
 
 // Bytes that are no INI text: zero bytes, stray brackets and line ends.
@@ -57,8 +58,8 @@ TEST_F(IniFile, GivesTheDefaultOnlyWhenTheFileSectionOrKeyIsMissing) {
   EXPECT_EQ(read("port3", "502"), "502");  // a comment is no entry
 
   // A folder in place of the file reads as a missing file.
-  std::filesystem::remove(path());
-  std::filesystem::create_directory(path());
+  env.files().erase(path());
+  env.files().addFolder(path());
   EXPECT_EQ(read("port0", "502"), "502");
 }
 
@@ -67,7 +68,7 @@ TEST_F(IniFile, MatchesNamesInAnyLetterCaseAndTrimsBlanks) {
   EXPECT_EQ(read("Scon0"), "False");
   EXPECT_EQ(read("txtIP0"), "10.0.0.1");
   EXPECT_EQ(read("port0"), "5 0 2");  // blanks inside a value are kept
-  EXPECT_EQ(readIniString(path(), "SET", "SCON0", "x"), "False");
+  EXPECT_EQ(iniString(readIniFile(env, path(), kNoLimit), "SET", "SCON0", "x"), "False");
 }
 
 // Files edited by hand, as the Windows profile functions take them.
@@ -114,7 +115,7 @@ TEST_F(IniFile, ReadsAtMost254CharactersCountedInTheFilesBytes) {
 TEST_F(IniFile, ReadsWindows1252AsUtf8) {
   given("[set]\r\ntxtIP0=caf\xE9 \x80\r\n");
   EXPECT_EQ(read("txtIP0"), "caf\u00E9 \u20AC");
-  EXPECT_EQ(readIniString(path(), "set", "missing", "\u00E9"), "\u00E9");
+  EXPECT_EQ(iniString(readIniFile(env, path(), kNoLimit), "set", "missing", "\u00E9"), "\u00E9");
 }
 
 TEST_F(IniFile, SurvivesBinaryGarbageHugeFilesAndLongLines) {
@@ -217,7 +218,7 @@ TEST_F(IniFile, AValueCannotAddLinesOrSections) {
   ASSERT_TRUE(write("txtIP0", "10.0.0.1\r\n[evil]\nport0=9\r"));
   EXPECT_EQ(contents(), "[set]\r\nport0=1\r\ntxtIP0=10.0.0.1[evil]port0=9\r\n");
   EXPECT_EQ(read("port0"), "1");
-  EXPECT_EQ(readIniString(path(), "evil", "port0", "none"), "none");
+  EXPECT_EQ(iniString(readIniFile(env, path(), kNoLimit), "evil", "port0", "none"), "none");
 
   ASSERT_TRUE(write("txtIP1", "ab\0cd"s));  // the value ends at a zero byte
   EXPECT_EQ(read("txtIP1"), "ab");
@@ -239,32 +240,30 @@ TEST_F(IniFile, RewritesAHugeFileWhole) {
 
 TEST_F(IniFile, AFailedWriteLeavesTheOldFile) {
   // The folder is missing, is a file, or the path is a folder.
-  EXPECT_FALSE(writeIniString(folder.file("missing/setting.ini"), "set", "port0", "1"));
+  EXPECT_FALSE(write("port0", "1", folder.file("missing/setting.ini")));
   EXPECT_FALSE(folder.exists("missing"));
   folder.write("plain", "[set]\r\nport0=1\r\n");
-  EXPECT_FALSE(writeIniString(folder.file("plain/setting.ini"), "set", "port0", "2"));
+  EXPECT_FALSE(write("port0", "2", folder.file("plain/setting.ini")));
   EXPECT_EQ(folder.read("plain"), "[set]\r\nport0=1\r\n");
-  std::filesystem::create_directory(path());
+  env.files().addFolder(path());
   EXPECT_FALSE(write("port0", "2"));
-  EXPECT_TRUE(std::filesystem::is_directory(path()));
+  EXPECT_TRUE(env.files().isFolder(path()));
 }
 
-TEST_F(IniFile, AReadOnlyFileOrFolderIsNotWritten) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop the superuser";
+TEST_F(IniFile, AFileThatCannotBeReadOrWrittenIsNotWritten) {
   given("[set]\r\nport0=1\r\n");
-  ASSERT_EQ(chmod(path().c_str(), 0444), 0);
+  env.files().setReadOnly(path(), true);
   EXPECT_FALSE(write("port0", "2"));
   EXPECT_EQ(read("port0"), "1");
+  env.files().setReadOnly(path(), false);
 
-  ASSERT_EQ(chmod(path().c_str(), 0644), 0);
-  ASSERT_EQ(chmod(folder.path().c_str(), 0555), 0);
-  EXPECT_FALSE(write("port0", "2"));
-  EXPECT_EQ(contents(), "[set]\r\nport0=1\r\n");
-
-  ASSERT_EQ(chmod(folder.path().c_str(), 0755), 0);
-  ASSERT_EQ(chmod(path().c_str(), 0200), 0);  // cannot be read, so it cannot be edited safely
+  // What cannot be read cannot be edited safely: the defaults, and no write.
+  env.files().fail(VirtualFiles::Op::kRead, path(), FileError::kDenied);
   EXPECT_EQ(read("port0", "502"), "502");
   EXPECT_FALSE(write("port0", "2"));
+  env.files().clearFaults();
+  EXPECT_EQ(contents(), "[set]\r\nport0=1\r\n");
+  EXPECT_EQ(env.files().listFolder(folder.path()), std::vector<std::string>{"setting.ini"});
 }
 
 }  // namespace

@@ -98,7 +98,7 @@ TEST_F(ReloadTest, ASavedSlotStaysSavedWhenTheWindowClosesBeforeItsReconnectTick
   runToTick(200);
   EXPECT_EQ(status(2), "Disconnected");
   EXPECT_FALSE(w.cmdConnect[2].enabled());
-  w.unload();
+  events.unload();
   const std::string saved = folder.read("setting.ini");
   EXPECT_NE(saved.find("Scon2=False\r\n"), std::string::npos) << saved;
   EXPECT_NE(saved.find("Scon0=True\r\n"), std::string::npos) << saved;

@@ -2,20 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
-#include "runtime/virtual_env.h"
-#include "support/temp_folder.h"
+#include "support/virtual_env.h"
+#include "support/virtual_folder.h"
 #include "ui/option_ip.h"
 
 namespace rtupoll {
 namespace {
 
-using testing::TempFolder;
+using testing::VirtualFolder;
 
 class Settings : public ::testing::Test {
  protected:
-  Settings() : env(folder.path()), w(env) {}
+  Settings() : w(env) {}
 
   // The controls as a first start leaves them.
   void showDefaults() {
@@ -30,8 +32,8 @@ class Settings : public ::testing::Test {
     }
   }
 
-  TempFolder folder;
   VirtualEnv env;
+  VirtualFolder folder{env};
   OptionIP w;
 };
 
@@ -54,32 +56,27 @@ constexpr const char* kDefaultFile =
 TEST_F(Settings, TheFileLiesInTheProgramFolderAsItIsNow) {
   EXPECT_EQ(settingsPath(env), folder.path() + "/setting.ini");
 
-  TempFolder other;
   MovingEnv moving;
-  moving.folder = folder.path();
-  ASSERT_NE(writeSetting(moving, "set", "port0", "1"), 0);
+  const VirtualFolder first(moving, "/first");
+  const VirtualFolder other(moving, "/other");
+  moving.folder = first.path();
+  first.write("setting.ini", "[set]\r\nport0=1\r\n");
+  EXPECT_EQ(readSetting(readSettingsFile(moving), "set", "port0", "502"), "1");
   moving.folder = other.path();
-  EXPECT_EQ(readSetting(moving, "set", "port0", "502"), "502");
-  ASSERT_NE(writeSetting(moving, "set", "port0", "2"), 0);
-  EXPECT_EQ(other.read("setting.ini"), "[set]\r\nport0=2\r\n");
-  EXPECT_EQ(folder.read("setting.ini"), "[set]\r\nport0=1\r\n");
+  EXPECT_EQ(readSetting(readSettingsFile(moving), "set", "port0", "502"), "502");
+  OptionIP moved(moving);
+  save(moved);
+  EXPECT_TRUE(other.exists("setting.ini"));
+  EXPECT_EQ(first.read("setting.ini"), "[set]\r\nport0=1\r\n");
 }
 
 TEST_F(Settings, ReadsTheStoredTextOrTheDefault) {
-  EXPECT_EQ(readSetting(env, "set", "Scon0", true), "True");
-  EXPECT_EQ(readSetting(env, "set", "Scon0", false), "False");
-  EXPECT_EQ(readSetting(env, "set", "txtIP0", "192.168.1.1"), "192.168.1.1");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "Scon0", "True"), "True");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "txtIP0", "192.168.1.1"), "192.168.1.1");
   folder.write("setting.ini", "[SET]\r\nscon0=false\r\ntxtIP0=\r\nstrreg0=" + std::string(300, '7') + "\r\n");
-  EXPECT_EQ(readSetting(env, "set", "Scon0", true), "false");  // as stored, letter case and all
-  EXPECT_EQ(readSetting(env, "set", "txtIP0", "192.168.1.1"), "");
-  EXPECT_EQ(readSetting(env, "set", "strreg0", "000"), std::string(254, '7'));
-}
-
-TEST_F(Settings, WriteSettingTellsSuccessAndFailure) {
-  EXPECT_NE(writeSetting(env, "set", "port0", "502"), 0);
-  VirtualEnv nowhere(folder.path() + "/missing");
-  EXPECT_EQ(writeSetting(nowhere, "set", "port0", "502"), 0);
-  EXPECT_FALSE(folder.exists("missing"));
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "Scon0", "True"), "false");  // as stored, letter case and all
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "txtIP0", "192.168.1.1"), "");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "strreg0", "000"), std::string(254, '7'));
 }
 
 TEST_F(Settings, SaveWritesTheKeysInTableOrderIntoAMissingFile) {
@@ -98,14 +95,14 @@ TEST_F(Settings, SaveTakesEachTextFromItsControl) {
   w.LstIP[0].setListIndex(2);
   w.LstIP[1].setListIndex(-1);
   save(w);
-  EXPECT_EQ(readSetting(env, "set", "Scon0", true), "True");
-  EXPECT_EQ(readSetting(env, "set", "Scon1", true), "False");
-  EXPECT_EQ(readSetting(env, "set", "port2", "502"), "1502");
-  EXPECT_EQ(readSetting(env, "set", "txtIP0", "192.168.1.1"), "127.0.0.1");
-  EXPECT_EQ(readSetting(env, "set", "strreg4", "000"), "100");
-  EXPECT_EQ(readSetting(env, "set", "legreg3", "000"), "2.5");
-  EXPECT_EQ(readSetting(env, "set", "LstIP0", "000"), "2");
-  EXPECT_EQ(readSetting(env, "set", "LstIP1", "000"), "-1");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "Scon0", "True"), "True");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "Scon1", "True"), "False");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "port2", "502"), "1502");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "txtIP0", "192.168.1.1"), "127.0.0.1");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "strreg4", "000"), "100");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "legreg3", "000"), "2.5");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "LstIP0", "000"), "2");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "LstIP1", "000"), "-1");
 }
 
 TEST_F(Settings, EmptyTextsAndNoDeviceChoiceComeBackAsSaved) {
@@ -119,12 +116,12 @@ TEST_F(Settings, EmptyTextsAndNoDeviceChoiceComeBackAsSaved) {
   save(w);
   for (int r = 0; r < kReadDefs; ++r) {
     const std::string n = std::to_string(r);
-    EXPECT_EQ(readSetting(env, "set", "strreg" + n, "000"), "") << r;
-    EXPECT_EQ(readSetting(env, "set", "legreg" + n, "000"), "") << r;
-    EXPECT_EQ(readSetting(env, "set", "LstIP" + n, "000"), "-1") << r;
+    EXPECT_EQ(readSetting(readSettingsFile(env), "set", "strreg" + n, "000"), "") << r;
+    EXPECT_EQ(readSetting(readSettingsFile(env), "set", "legreg" + n, "000"), "") << r;
+    EXPECT_EQ(readSetting(readSettingsFile(env), "set", "LstIP" + n, "000"), "-1") << r;
   }
-  EXPECT_EQ(readSetting(env, "set", "txtIP1", "192.168.1.1"), "");
-  EXPECT_EQ(readSetting(env, "set", "txtIP0", "192.168.1.1"), "192.168.1.1");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "txtIP1", "192.168.1.1"), "");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "txtIP0", "192.168.1.1"), "192.168.1.1");
 }
 
 TEST_F(Settings, SaveRewritesOnlyItsKeysAndKeepsTheRestOfTheFile) {
@@ -145,17 +142,60 @@ TEST_F(Settings, ALineBreakInATextBoxStaysInItsValue) {
   showDefaults();
   w.txtIP[0].setText("10.0.0.1\r\n[set]\r\nScon0=False");
   save(w);
-  EXPECT_EQ(readSetting(env, "set", "Scon0", true), "True");
-  EXPECT_EQ(readSetting(env, "set", "txtIP0", ""), "10.0.0.1[set]Scon0=False");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "Scon0", "True"), "True");
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "txtIP0", ""), "10.0.0.1[set]Scon0=False");
   EXPECT_EQ(folder.read("setting.ini").find("\n["), std::string::npos);  // no second header
 }
 
 TEST_F(Settings, SaveIntoAFolderThatCannotTakeTheFileChangesNothing) {
-  VirtualEnv nowhere(folder.path() + "/setting.ini");  // the "folder" is a file
-  folder.write("setting.ini", "kept");
-  OptionIP elsewhere(nowhere);
-  save(elsewhere);
-  EXPECT_EQ(folder.read("setting.ini"), "kept");
+  env.files().erase(folder.path());
+  env.files().write(folder.path(), "kept");  // the "folder" is a file
+  save(w);
+  EXPECT_EQ(env.files().read(folder.path()), "kept");
+}
+
+// A setting.ini that is no set-up of ours is read as unreadable: the
+// defaults apply, and save leaves it as it is.
+TEST_F(Settings, AFileThatIsNoSetUpGivesTheDefaultsAndIsNeverWritten) {
+  using testing::VirtualFiles;
+  const std::string path = folder.file("setting.ini");
+  const std::string section = "\r\n[set]\r\nport0=1502\r\n";
+  const std::string padding(kLargestSettingsFile - section.size(), ';');
+  folder.write("setting.ini", padding + section);
+  EXPECT_EQ(readSetting(readSettingsFile(env), "set", "port0", "502"), "1502") << "1 MiB is still read";
+
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+  };
+  const Case cases[] = {
+      {"beyond 1 MiB", [&] { folder.write("setting.ini", padding + ";" + section); }},
+      {"a FIFO", [&] { env.files().addSpecial(path); }},
+      {"a link to a device", [&] {
+         env.files().addSpecial("/dev-zero");
+         env.files().addLink(path, "/dev-zero");
+       }},
+      {"a link to itself", [&] { env.files().addLink(path, "setting.ini"); }},
+      {"a link into a missing folder", [&] { env.files().addLink(path, "/nowhere/setting.ini"); }},
+      {"a file that cannot be read", [&] {
+         folder.write("setting.ini", section);
+         env.files().fail(VirtualFiles::Op::kRead, path, FileError::kDenied);
+       }},
+  };
+  for (const Case& c : cases) {
+    env.files().erase(path);
+    c.make();
+    EXPECT_EQ(readSetting(readSettingsFile(env), "set", "port0", "502"), "502") << c.name;
+    const auto before = env.files().read(path);
+    const bool was_link = env.files().isLink(path);
+    showDefaults();
+    save(w);
+    EXPECT_EQ(env.files().read(path), before) << c.name;
+    EXPECT_EQ(env.files().isLink(path), was_link) << c.name;
+    EXPECT_FALSE(env.files().exists("/nowhere")) << c.name;
+    EXPECT_EQ(env.files().listFolder(folder.path()), std::vector<std::string>{"setting.ini"}) << c.name;
+    env.files().clearFaults();
+  }
 }
 
 }  // namespace

@@ -95,15 +95,48 @@ TEST_F(StartUpTest, ClosingWritesTheSettingsOnceWithTheConnectButtonsState) {
   w.cmdConnect[1].setEnabled(false);
   w.txtPort[2].setText("");
   w.LstIP[3].setListIndex(-1);
-  w.unload();
+  events.unload();
   const std::string saved = folder.read("setting.ini");
   EXPECT_NE(saved.find("Scon0=True\r\n"), std::string::npos);
   EXPECT_NE(saved.find("Scon1=False\r\n"), std::string::npos);
   EXPECT_NE(saved.find("port2=\r\n"), std::string::npos);
   EXPECT_NE(saved.find("LstIP3=-1\r\n"), std::string::npos);
   folder.write("setting.ini", "changed");
-  w.unload();
+  events.unload();
   EXPECT_EQ(folder.read("setting.ini"), "changed");
+}
+
+TEST_F(StartUpTest, ReadsTheSettingsFileOnceAndRemovesTheLeftoversOfKilledRuns) {
+  writeSettings({false, false, false}, {{"1", "1", 0}});
+  for (const char* name : {"setting.ini.tmp-1-0", "data.csv.tmp-20-7", "data.csv.old"}) folder.write(name, "");
+  start();
+  EXPECT_EQ(env.files().readCount(folder.file("setting.ini")), 1);
+  EXPECT_EQ(env.files().listFolder(folder.path()), (std::vector<std::string>{"data.csv.old", "setting.ini"}));
+}
+
+// A slot saved at the last close stays saved whenever the window closes:
+// until the operator disconnects it, or the reload decides otherwise. Slot
+// 0's device is down, slot 1's answers, slot 2 is not saved.
+TEST(StartUpClose, ASavedSlotStaysSavedWhateverTheMomentOfTheClose) {
+  for (int ms = 0; ms <= 1600; ms += 40) {
+    VirtualEnv env;
+    FakeDevice down, up;
+    down.setMode(FakeDevice::Mode::kRefuse);
+    env.listen("127.0.0.1", 15020, &down);
+    env.listen("127.0.0.1", 15021, &up);
+    env.files().write(env.file("setting.ini"),
+                      "[set]\r\nScon0=False\r\nScon1=false\r\nScon2=True\r\ntxtIP0=127.0.0.1\r\n"
+                      "txtIP1=127.0.0.1\r\nport0=15020\r\nport1=15021\r\n");
+    OptionIP w(env);
+    WindowEvents events(w);
+    events.load();
+    env.advance(std::chrono::milliseconds(ms));
+    events.unload();
+    const std::string saved = env.files().read(env.file("setting.ini")).value_or("");
+    EXPECT_NE(saved.find("Scon0=False\r\n"), std::string::npos) << "closed after " << ms << " ms";
+    EXPECT_NE(saved.find("Scon1=False\r\n"), std::string::npos) << "closed after " << ms << " ms";
+    EXPECT_NE(saved.find("Scon2=True\r\n"), std::string::npos) << "closed after " << ms << " ms";
+  }
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "base/atomic_file.h"
 #include "base/codepage.h"
+#include "runtime/atomic_file.h"
 #include "ui/option_ip.h"
 
 namespace rtupoll {
@@ -15,7 +15,7 @@ constexpr int kLastColumn = 10;  // the caption and value columns of the five re
 
 void print_click(OptionIP& w) {
   w.lb_file.setCaption("\\data.csv");
-  const std::string path = w.env().programFolder() + "/data.csv";
+  const std::string path = w.env().programFolder() + "/" + kDataFileName;
 
   // Row 1: the first register of each read definition, caption then value,
   // each field led by a comma and copied verbatim.
@@ -25,7 +25,7 @@ void print_click(OptionIP& w) {
 
   // Replaced as a whole, so a program reading data.csv never finds it empty;
   // when the write fails the file keeps its previous line.
-  writeFileAtomically(path, utf8ToCp1252(line) + "\r\n", Durability::kReplaceOnly);
+  replaceFile(w.env(), path, utf8ToCp1252(line) + "\r\n", Durability::kReplaceOnly);
 }
 
 }  // namespace rtupoll

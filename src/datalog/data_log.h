@@ -3,6 +3,8 @@
 namespace rtupoll {
 class OptionIP;
 
+inline constexpr const char* kDataFileName = "data.csv";
+
 // Rewrites data.csv with the first result row: the caption and value of the
 // first register of each read definition, as one comma-led line.
 void print_click(OptionIP& w);

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "ui/option_ip.h"
+
 namespace rtupoll {
-class OptionIP;
 
 // Connects slot `index`, waiting at most two seconds with the event loop
 // running, and shows the outcome in the slot's status label.

@@ -1,9 +1,8 @@
 #include "devices/reload.h"
 
-#include <algorithm>
-#include <cctype>
 #include <string>
 
+#include "base/bool_text.h"
 #include "devices/connect.h"
 #include "ui/option_ip.h"
 
@@ -21,14 +20,8 @@ constexpr std::int16_t kCountdownEnd = 10;
 constexpr std::int16_t kCloseTicks[kSlots] = {50, 100, 150};
 constexpr std::int16_t kReconnectTicks[kSlots] = {300, 500, 700};
 
-// A saved slot was meant to be connected at the last close: its text reads
-// as the boolean False ("False" in any letter case, or "0"). Anything else,
-// "True" included, does not reconnect it.
-bool isSaved(const OptionIP& w, int slot) {
-  std::string text = w.savedConnectState[static_cast<std::size_t>(slot)];
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text == "false" || text == "0";
-}
+// A saved slot was meant to be connected at the last close.
+bool isSaved(const OptionIP& w, int slot) { return readsAsFalse(w.savedConnectState[static_cast<std::size_t>(slot)]); }
 
 bool anySavedSlotDown(OptionIP& w) {
   bool down = false;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "ui/option_ip.h"
+
 namespace rtupoll {
-class OptionIP;
 
 // One tick of the reload sequence (timer tloading).
 void reloadStep(OptionIP& w);

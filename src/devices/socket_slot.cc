@@ -10,16 +10,12 @@ SocketSlot::SocketSlot(Env& env, int index)
         if (on_data_arrival_) on_data_arrival_(index_, bytesWaiting());
       })) {}
 
-bool SocketSlot::setRemotePort(std::int32_t port) {
-  if (port < 1 || port > 65535) return false;
-  remote_port_ = port;
-  return true;
+void SocketSlot::setRemotePort(std::int32_t port) {
+  if (port >= 1 && port <= 65535) remote_port_ = port;
 }
 
-bool SocketSlot::Connect() {
-  if (State() != kClosed) return false;
-  driver_->connectToHost(remote_host_, static_cast<std::uint16_t>(remote_port_));
-  return true;
+void SocketSlot::Connect() {
+  if (State() == kClosed) driver_->connectToHost(remote_host_, static_cast<std::uint16_t>(remote_port_));
 }
 
 std::int16_t SocketSlot::State() const {
@@ -37,8 +33,8 @@ std::int16_t SocketSlot::State() const {
 
 void SocketSlot::Close() { driver_->abort(); }
 
-bool SocketSlot::SendData(std::span<const std::uint8_t> bytes) {
-  return State() == kConnected && driver_->write(bytes);
+void SocketSlot::SendData(std::span<const std::uint8_t> bytes) {
+  if (State() == kConnected) driver_->write(bytes);
 }
 
 bool SocketSlot::GetData(std::uint8_t& byte) {

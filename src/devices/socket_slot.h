@@ -17,32 +17,26 @@ namespace rtupoll {
 
 class SocketSlot {
  public:
-  static constexpr std::int16_t kClosed = 0;
-  static constexpr std::int16_t kResolving = 4;
-  static constexpr std::int16_t kConnecting = 6;
-  static constexpr std::int16_t kConnected = 7;
-  static constexpr std::int16_t kClosing = 8;
-  static constexpr std::int16_t kError = 9;
+  // The values State() reads.
+  enum : std::int16_t { kClosed = 0, kResolving = 4, kConnecting = 6, kConnected = 7, kClosing = 8, kError = 9 };
 
-  // on_data_arrival(index, bytes waiting) runs when received bytes wait.
   SocketSlot(Env& env, int index);
   SocketSlot(const SocketSlot&) = delete;
   SocketSlot& operator=(const SocketSlot&) = delete;
 
+  // DataArrival: handler(index, bytes waiting) runs when received bytes wait.
   void setOnDataArrival(std::function<void(int, std::int32_t)> handler) { on_data_arrival_ = std::move(handler); }
 
-  const std::string& RemoteHost() const { return remote_host_; }
   void setRemoteHost(const std::string& host) { remote_host_ = host; }
-  std::int32_t RemotePort() const { return remote_port_; }
-  // False, and the previous port kept, for a port outside 1..65535.
-  bool setRemotePort(std::int32_t port);
+  // A port outside 1..65535 is refused and the previous port kept.
+  void setRemotePort(std::int32_t port);
 
-  // Starts an attempt and returns at once; false (nothing done) unless closed.
-  bool Connect();
+  // Starts an attempt and returns at once; does nothing unless closed.
+  void Connect();
   std::int16_t State() const;
   void Close();
-  // False when the socket is not connected or refuses the bytes.
-  bool SendData(std::span<const std::uint8_t> bytes);
+  // Queues the bytes; dropped when the socket is not connected or refuses them.
+  void SendData(std::span<const std::uint8_t> bytes);
   // Takes the next received byte; false when none waits.
   bool GetData(std::uint8_t& byte);
   std::int32_t bytesWaiting() const;

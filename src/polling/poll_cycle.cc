@@ -1,18 +1,26 @@
 #include "polling/poll_cycle.h"
 
 #include "base/number_text.h"
+#include "polling/poll_state.h"
 #include "polling/read_request.h"
 #include "ui/option_ip.h"
 
 namespace rtupoll {
 
-void pollStep(OptionIP& w) {
+void pollStep(OptionIP& w, PollState& poll) {
   w.Timer4.setEnabled(false);
+  // The poll clock overtook the request of the current read: whatever its
+  // answer brings will be discarded, so the values it shows are no longer
+  // current. Say so before the tick's data.csv line copies them.
+  if (poll.outstanding.active) {
+    poll.outstanding.active = false;
+    markValuesUnknown(w);
+  }
   w.bar[0].setVisible(true);
   w.currentRow = w.currentRow < kLastReadDef ? static_cast<std::int16_t>(w.currentRow + 1) : std::int16_t{0};
   for (int r = 0; r < kReadDefs; ++r)
     w.strReg[static_cast<std::size_t>(r)].setBackColor(r == w.currentRow ? colors::kGreen : colors::kWindowBackground);
-  sendReadRequest(w);
+  sendReadRequest(w, poll);
 }
 
 void finishRead(OptionIP& w) {

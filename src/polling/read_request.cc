@@ -3,31 +3,23 @@
 #include <optional>
 
 #include "base/number_text.h"
+#include "polling/modbus_tcp.h"
 #include "polling/poll_cycle.h"
+#include "polling/poll_state.h"
 #include "ui/option_ip.h"
 
 namespace rtupoll {
 
 namespace {
 
-constexpr std::uint8_t kUnitId = 1;
-constexpr std::uint8_t kReadHoldingRegisters = 3;
-
 // A 16-bit field as two bytes, each sent only if it lies in 0..255 (and as
 // 0 otherwise): a start or count outside 0..0xFFFF is not wrapped around.
-struct ByteField {
-  std::uint8_t high = 0;
-  std::uint8_t low = 0;
-};
-
-ByteField splitBytes(std::optional<std::int32_t> value) {
-  ByteField field;
-  if (!value) return field;
+std::uint16_t wireField(std::optional<std::int32_t> value) {
+  if (!value) return 0;
   const std::int32_t low = *value % 256;   // remainder keeps the sign of the value
   const std::int32_t high = *value / 256;  // truncated toward zero
-  if (low >= 0 && low <= 255) field.low = static_cast<std::uint8_t>(low);
-  if (high >= 0 && high <= 255) field.high = static_cast<std::uint8_t>(high);
-  return field;
+  const auto byteOrZero = [](std::int32_t byte) { return byte >= 0 && byte <= 255 ? byte : 0; };
+  return static_cast<std::uint16_t>(byteOrZero(high) * 256 + byteOrZero(low));
 }
 
 // The first register is counted from 1 on screen and from 0 on the wire.
@@ -46,23 +38,21 @@ std::optional<std::int32_t> quantity(const OptionIP& w, int row) {
   return toInt32(leadingNumber(w.LegReg[static_cast<std::size_t>(row)].text()));
 }
 
-void sendOnConnectedSlot(OptionIP& w, int row) {
+void sendOnConnectedSlot(OptionIP& w, PollState& poll, int row) {
   const std::uint8_t slot = w.requestSlot;
-  const ByteField start = splitBytes(startingAddress(w, row));
-  const ByteField count = splitBytes(quantity(w, row));
-  const std::uint16_t tid = w.nextTransactionId++;  // wraps after 0xFFFF
+  const std::uint16_t start = wireField(startingAddress(w, row));
+  const std::uint16_t count = wireField(quantity(w, row));
+  const std::uint16_t tid = poll.nextTransactionId++;
 
-  // Request frame, Modbus Messaging on TCP/IP Implementation Guide V1.0b:
-  // MBAP header (transaction id, protocol 0, length 6, unit id), then the
-  // PDU of function 3: starting address and quantity, big-endian.
-  w.requestFrame = {static_cast<std::uint8_t>(tid >> 8), static_cast<std::uint8_t>(tid & 0xFF), 0, 0, 0, 6,
-                    kUnitId, kReadHoldingRegisters, start.high, start.low, count.high, count.low};
+  w.requestFrame = modbus::encodeReadRequest(tid, start, count);
   w.requestSent = true;
 
   // Half a frame left from an earlier answer must not merge with this one's.
-  w.replyStreams[slot].clear();
-  if (w.Winsock1(slot).SendData(w.requestFrame))
-    w.outstanding = {true, slot, tid, count.high * 256 + count.low};
+  poll.replyStreams[slot].clear();
+  // Outstanding even when the send fails: no answer can come then, and the
+  // next step must still mark the read's values unknown.
+  poll.outstanding = {true, slot, tid, count};
+  w.Winsock1(slot).SendData(w.requestFrame);
 
   Label& status = w.lblStatus[slot];
   status.setCaption(status.caption() == "Transmit" ? "Transmit.............." : "Transmit");
@@ -80,18 +70,18 @@ void skipDisconnectedSlot(OptionIP& w) {
 
 }  // namespace
 
-void sendReadRequest(OptionIP& w) {
+void sendReadRequest(OptionIP& w, PollState& poll) {
   const int row = w.currentRow;
-  // A new request ends the wait for any earlier one; a late answer to it
-  // will be discarded.
-  w.outstanding.active = false;
+  // A new request ends the wait for any earlier one (the poll step has
+  // dealt with it); a late answer to it will be discarded.
+  poll.outstanding.active = false;
 
   // With no device chosen the request goes to the slot of the previous one.
   const int choice = w.LstIP[static_cast<std::size_t>(row)].listIndex();
   if (choice >= 0 && choice < kSlots) w.requestSlot = static_cast<std::uint8_t>(choice);
 
   if (w.Winsock1(w.requestSlot).State() == SocketSlot::kConnected)
-    sendOnConnectedSlot(w, row);
+    sendOnConnectedSlot(w, poll, row);
   else
     skipDisconnectedSlot(w);
 }

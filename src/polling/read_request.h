@@ -2,8 +2,9 @@
 
 namespace rtupoll {
 class OptionIP;
+struct PollState;
 
 // Sends the Modbus TCP read request of the current row's read definition,
 // or marks its values "???" and moves the poll on when its slot is down.
-void sendReadRequest(OptionIP& w);
+void sendReadRequest(OptionIP& w, PollState& poll);
 }  // namespace rtupoll

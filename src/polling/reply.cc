@@ -5,20 +5,14 @@
 #include <vector>
 
 #include "base/number_text.h"
-#include "polling/mbap_frame.h"
+#include "polling/modbus_tcp.h"
 #include "polling/poll_cycle.h"
+#include "polling/poll_state.h"
 #include "ui/option_ip.h"
 
 namespace rtupoll {
 
 namespace {
-
-constexpr std::uint8_t kReadHoldingRegisters = 3;
-constexpr std::uint8_t kExceptionFlag = 0x80;
-// Offsets in a Modbus TCP answer to function 3.
-constexpr std::size_t kFunctionCode = 7;
-constexpr std::size_t kByteCount = 8;  // or the exception code
-constexpr std::size_t kFirstValue = 9;
 
 void showStatus(OptionIP& w, const std::string& caption, Color color) {
   Label& status = w.lblStatus[w.requestSlot];
@@ -33,54 +27,54 @@ void rejectAnswer(OptionIP& w, const std::string& caption) {
   finishRead(w);
 }
 
-// Writes the register values, high byte first, into the current row's value
-// column: rows 1 to the read definition's count, as far as the answer goes.
-void writeValues(OptionIP& w, std::span<const std::uint8_t> frame) {
+// Writes the register values into the current row's value column: rows 1
+// to the read definition's count, as far as the answer goes.
+void writeValues(OptionIP& w, const modbus::ReadAnswer& answer) {
   const int row = w.currentRow;
   const auto count = wholeTextNumber(w.LegReg[static_cast<std::size_t>(row)].text(), w.env().decimalSeparator());
   if (!count) return;
   std::uint8_t ordinal = 1;
-  for (std::size_t i = kFirstValue; static_cast<double>(i) <= 2 * *count + kFirstValue - 1 && i + 1 < frame.size();
-       i += 2) {
-    const unsigned value = frame[i] * 256u + frame[i + 1];
-    w.tabel.setText(ordinal, (row + 1) * 2, std::to_string(value));
+  // A fractional count takes one register more than its whole part, as far
+  // as the answer holds one; the ordinal then stays on the last row.
+  for (std::size_t k = 0; k < answer.count() && static_cast<double>(k) + 0.5 <= *count; ++k) {
+    w.tabel.setText(ordinal, (row + 1) * 2, std::to_string(answer.value(k)));
     if (*count > ordinal) ++ordinal;
   }
 }
 
 // The answer to the outstanding request, as one whole frame.
-void handleAnswer(OptionIP& w, std::span<const std::uint8_t> frame, int quantity) {
+void handleAnswer(OptionIP& w, std::span<const std::uint8_t> frame, std::uint16_t quantity) {
   if (w.Winsock1(w.requestSlot).State() != SocketSlot::kConnected || !w.requestSent) {
     showStatus(w, "Data Loss", colors::kYellow);
     finishRead(w);
     return;
   }
-  const std::uint8_t function = frame[kFunctionCode];
-  if (function == (kReadHoldingRegisters | kExceptionFlag)) {
-    rejectAnswer(w, "Exception " + std::to_string(frame[kByteCount]));
-    return;
+  const modbus::ReadAnswer answer = modbus::decodeReadAnswer(frame, quantity);
+  switch (answer.kind) {
+    case modbus::ReadAnswer::Kind::kException:
+      rejectAnswer(w, "Exception " + std::to_string(answer.exception_code));
+      return;
+    case modbus::ReadAnswer::Kind::kMalformed:
+      rejectAnswer(w, "Data Loss");
+      return;
+    case modbus::ReadAnswer::Kind::kValues:
+      writeValues(w, answer);
+      showStatus(w, "Received", colors::kGreen);
+      finishRead(w);
+      return;
   }
-  const std::size_t byte_count = frame[kByteCount];
-  if (function != kReadHoldingRegisters || byte_count != 2u * static_cast<unsigned>(quantity) ||
-      frame.size() != kFirstValue + byte_count) {
-    rejectAnswer(w, "Data Loss");
-    return;
-  }
-  writeValues(w, frame);
-  showStatus(w, "Received", colors::kGreen);
-  finishRead(w);
 }
 
-bool answersOutstanding(const OptionIP& w, int socket, std::span<const std::uint8_t> frame) {
-  return w.outstanding.active && w.outstanding.slot == socket &&
-         bigEndian16(&frame[0]) == w.outstanding.transaction_id;
+bool answersOutstanding(const PollState& poll, int socket, std::span<const std::uint8_t> frame) {
+  return poll.outstanding.active && poll.outstanding.slot == socket &&
+         modbus::transactionId(frame) == poll.outstanding.transaction_id;
 }
 
 }  // namespace
 
-void handleReply(OptionIP& w, int socketIndex, std::int32_t /*bytesWaiting*/) {
+void handleReply(OptionIP& w, PollState& poll, int socketIndex, std::int32_t /*bytesWaiting*/) {
   if (socketIndex < 0 || socketIndex >= kSlots) return;
-  std::vector<std::uint8_t>& stream = w.replyStreams[static_cast<std::size_t>(socketIndex)];
+  std::vector<std::uint8_t>& stream = poll.replyStreams[static_cast<std::size_t>(socketIndex)];
   SocketSlot& socket = w.Winsock1(socketIndex);
   // Take everything waiting, not just what the event announced: bytes left
   // in the socket would raise no further event.
@@ -92,25 +86,25 @@ void handleReply(OptionIP& w, int socketIndex, std::int32_t /*bytesWaiting*/) {
   for (;;) {
     const std::span<const std::uint8_t> rest = std::span<const std::uint8_t>(stream).subspan(handled);
     std::size_t size = 0;
-    switch (frameAtFront(rest, size)) {
-      case FrameStatus::kIncomplete:
+    switch (modbus::frameAtFront(rest, size)) {
+      case modbus::FrameStatus::kIncomplete:
         stream.erase(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(handled));
         return;
-      case FrameStatus::kCorrupt:
+      case modbus::FrameStatus::kCorrupt:
         // No frame boundary can be trusted any more: drop what is buffered.
         stream.clear();
-        if (w.outstanding.active && w.outstanding.slot == socketIndex) {
-          w.outstanding.active = false;
+        if (poll.outstanding.active && poll.outstanding.slot == socketIndex) {
+          poll.outstanding.active = false;
           rejectAnswer(w, "Data Loss");
         }
         return;
-      case FrameStatus::kComplete: {
+      case modbus::FrameStatus::kComplete: {
         const std::span<const std::uint8_t> frame = rest.first(size);
         handled += size;
         // Anything but the answer to the outstanding request is dropped.
-        if (!answersOutstanding(w, socketIndex, frame)) break;
-        w.outstanding.active = false;
-        handleAnswer(w, frame, w.outstanding.quantity);
+        if (!answersOutstanding(poll, socketIndex, frame)) break;
+        poll.outstanding.active = false;
+        handleAnswer(w, frame, poll.outstanding.quantity);
         break;
       }
     }

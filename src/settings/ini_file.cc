@@ -1,14 +1,10 @@
 #include "settings/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
-#include "base/atomic_file.h"
 #include "base/codepage.h"
+#include "runtime/atomic_file.h"
+#include "runtime/env.h"
 
 namespace rtupoll {
 
@@ -162,26 +158,6 @@ std::string spliced(std::string_view text, std::size_t at, std::size_t resume,
   return out;
 }
 
-// The file's bytes; an empty text for a file that does not exist, nothing
-// for one that exists but cannot be read.
-std::optional<std::string> fileBytes(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
-  struct stat status {};
-  std::string bytes;
-  if (fstat(fd, &status) == 0 && status.st_size > 0) bytes.reserve(static_cast<std::size_t>(status.st_size));
-  char chunk[65536];
-  for (;;) {
-    const ssize_t got = read(fd, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      close(fd);
-      return got == 0 ? std::optional<std::string>(std::move(bytes)) : std::nullopt;
-    }
-    bytes.append(chunk, static_cast<std::size_t>(got));
-  }
-}
-
 }  // namespace
 
 std::optional<std::string_view> iniValue(std::string_view text, std::string_view section, std::string_view key) {
@@ -206,28 +182,34 @@ std::string withIniValue(std::string_view text, std::string_view section, std::s
   return spliced(text, after, after, {entry(key)});
 }
 
-std::string readIniString(const std::string& path, std::string_view section, std::string_view key,
-                          std::string_view default_value) {
+std::optional<std::string> readIniFile(Env& env, const std::string& path, std::size_t limit) {
+  std::string bytes;
+  switch (env.readFile(path, limit, bytes)) {
+    case FileError::kNone: return bytes;
+    case FileError::kMissing: return std::string();
+    default: return std::nullopt;
+  }
+}
+
+std::string iniString(const std::optional<std::string>& file, std::string_view section, std::string_view key,
+                      std::string_view default_value) {
   std::string bytes = utf8ToCp1252(default_value);
-  if (const auto text = fileBytes(path)) {
-    if (const auto stored = iniValue(*text, utf8ToCp1252(section), utf8ToCp1252(key))) bytes = *stored;
+  if (file) {
+    if (const auto stored = iniValue(*file, utf8ToCp1252(section), utf8ToCp1252(key))) bytes = *stored;
   }
   // Cut in the file's bytes, one to a character, before the conversion.
   if (bytes.size() > kIniValueLimit) bytes.resize(kIniValueLimit);
   return cp1252ToUtf8(bytes);
 }
 
-bool writeIniString(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
-  return writeIniStrings(path, section, {{std::string(key), std::string(value)}});
-}
-
-bool writeIniStrings(const std::string& path, std::string_view section, const std::vector<IniEntry>& entries) {
-  auto text = fileBytes(path);
+bool writeIniStrings(Env& env, const std::string& path, std::size_t limit, std::string_view section,
+                     const std::vector<IniEntry>& entries) {
+  auto text = readIniFile(env, path, limit);
   if (!text) return false;
   const std::string section_bytes = utf8ToCp1252(section);
   for (const IniEntry& entry : entries)
     *text = withIniValue(*text, section_bytes, utf8ToCp1252(entry.key), utf8ToCp1252(entry.value));
-  return writeFileAtomically(path, *text);
+  return replaceFile(env, path, *text);
 }
 
 }  // namespace rtupoll

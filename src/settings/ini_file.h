@@ -39,26 +39,33 @@ namespace rtupoll {
 // The reader had a buffer of 255 bytes, one of them for the closing zero.
 inline constexpr std::size_t kIniValueLimit = 254;
 
-// The value of the key, or the default when the file, the section or the
-// key is missing or the file cannot be read. A present empty value stays
-// empty. At most kIniValueLimit characters.
-std::string readIniString(const std::string& path, std::string_view section, std::string_view key,
-                          std::string_view default_value);
+class Env;
 
-// Stores the value under the key, creating the file, the section or the key
-// as needed; the file is replaced as a whole, so a failure or a crash leaves
-// the old one. CR and LF are dropped from the value (a value cannot add
-// lines), and it ends at a zero byte. False when the file cannot be read or
-// written. Names are plain words: no line break, '=', '[' or ']'.
-bool writeIniString(const std::string& path, std::string_view section, std::string_view key, std::string_view value);
+// The file's bytes: an empty text for a file that does not exist, nothing
+// for one that cannot be read, is no regular file or holds more than
+// `limit` bytes.
+std::optional<std::string> readIniFile(Env& env, const std::string& path, std::size_t limit);
+
+// The value of the key in the file's bytes as readIniFile gave them, or the
+// default when the file, the section or the key is missing or the file
+// cannot be read. A present empty value stays empty. At most
+// kIniValueLimit characters.
+std::string iniString(const std::optional<std::string>& file, std::string_view section, std::string_view key,
+                      std::string_view default_value);
 
 struct IniEntry {
   std::string key;
   std::string value;
 };
-// The same for several keys of one section, in their order, in one
-// replacement of the file: a crash leaves all of them old or all new.
-bool writeIniStrings(const std::string& path, std::string_view section, const std::vector<IniEntry>& entries);
+// Stores the values under their keys, in their order, creating the file,
+// the section or a key as needed, in one replacement of the file: a failure
+// or a crash leaves the old file, never a mix. CR and LF are dropped from a
+// value (a value cannot add lines), and it ends at a zero byte. False when
+// the file cannot be read (as readIniFile) or written; a file that cannot
+// be read is never written. Names are plain words: no line break, '=', '['
+// or ']'.
+bool writeIniStrings(Env& env, const std::string& path, std::size_t limit, std::string_view section,
+                     const std::vector<IniEntry>& entries);
 
 // The same on the file's bytes: the stored value (without a length limit),
 // or nothing when the section or the key is missing.

@@ -1,31 +1,33 @@
 #pragma once
 
 // The settings file setting.ini next to the program: one section "set"
-// with 24 keys, read key by key at start-up and written all at once by save.
+// with 24 keys, read once at start-up and written all at once by save.
 
+#include <cstddef>
+#include <optional>
 #include <string>
 
 namespace rtupoll {
 class Env;
 class OptionIP;
 
+inline constexpr const char* kSettingsFileName = "setting.ini";
+// A real setting.ini is well under a kilobyte. A larger file is no set-up
+// of ours (a log, a disk image, /dev/zero behind a link): it is read as
+// unreadable, so the defaults apply and it is never overwritten.
+inline constexpr std::size_t kLargestSettingsFile = std::size_t{1} << 20;
+
 // The program's folder followed by "/setting.ini", built anew on every call.
 std::string settingsPath(const Env& env);
 
-// The value stored under the key, or the default when the file, the section
-// or the key is missing; at most 254 characters.
-std::string readSetting(const Env& env, const std::string& section, const std::string& key,
-                        const std::string& default_value);
-std::string readSetting(const Env& env, const std::string& section, const std::string& key, bool default_value);
-// Keeps a literal default from choosing the Boolean overload.
-inline std::string readSetting(const Env& env, const std::string& section, const std::string& key,
-                               const char* default_value) {
-  return readSetting(env, section, key, std::string(default_value));
-}
+// setting.ini's bytes as start-up reads them, once; nothing when the file
+// cannot be read.
+std::optional<std::string> readSettingsFile(Env& env);
 
-// Stores the value under the key; nonzero on success. An empty value is
-// stored as an empty value, never as a deletion.
-int writeSetting(const Env& env, const std::string& section, const std::string& key, const std::string& value);
+// The value stored under the key in the file as read, or the default when
+// the file, the section or the key is missing; at most 254 characters.
+std::string readSetting(const std::optional<std::string>& file, const std::string& section, const std::string& key,
+                        const std::string& default_value);
 
 // Writes the 24 keys from the window's controls, in table order.
 void save(OptionIP& w);

@@ -85,30 +85,37 @@ class Control {
   bool visible_ = true;
 };
 
-class Label : public Control {
+// A control that shows one text on a background of a colour of its own:
+// a label's caption, a text box's text.
+class TextControl : public Control {
  public:
-  const std::string& caption() const { return caption_; }
-  void setCaption(const std::string& caption) { assign(caption_, caption); }
   Color backColor() const { return back_color_; }
   void setBackColor(Color color) { assign(back_color_, color); }
 
+ protected:
+  explicit TextControl(Color initial_background) : back_color_(initial_background) {}
+  const std::string& shownText() const { return text_; }
+  void setShownText(const std::string& text) { assign(text_, text); }
+
  private:
-  std::string caption_;
-  Color back_color_ = colors::kButtonFace;
+  std::string text_;
+  Color back_color_;
+};
+
+class Label : public TextControl {
+ public:
+  Label() : TextControl(colors::kButtonFace) {}
+  const std::string& caption() const { return shownText(); }
+  void setCaption(const std::string& caption) { setShownText(caption); }
 };
 
 class Frame : public Label {};
 
-class TextBox : public Control {
+class TextBox : public TextControl {
  public:
-  const std::string& text() const { return text_; }
-  void setText(const std::string& text) { assign(text_, text); }
-  Color backColor() const { return back_color_; }
-  void setBackColor(Color color) { assign(back_color_, color); }
-
- private:
-  std::string text_;
-  Color back_color_ = colors::kWindowBackground;
+  TextBox() : TextControl(colors::kWindowBackground) {}
+  const std::string& text() const { return shownText(); }
+  void setText(const std::string& text) { setShownText(text); }
 };
 
 class Button : public Control {
@@ -122,10 +129,6 @@ class Button : public Control {
     on_click_();
     return true;
   }
-  // The logic runs a button's handler directly, whatever its state.
-  void runHandler() {
-    if (on_click_) on_click_();
-  }
 
  private:
   std::string caption_;
@@ -138,11 +141,9 @@ class ComboBox : public Control {
   void setItems(std::vector<std::string> items) { assign(items_, items); }
   // -1 when no entry is chosen.
   int listIndex() const { return list_index_; }
-  // False (and no change) for an index that names no entry.
-  bool setListIndex(int index) {
-    if (index < -1 || index >= static_cast<int>(items_.size())) return false;
-    assign(list_index_, index);
-    return true;
+  // An index that names no entry is refused and the choice kept.
+  void setListIndex(int index) {
+    if (index >= -1 && index < static_cast<int>(items_.size())) assign(list_index_, index);
   }
 
  private:
@@ -155,10 +156,9 @@ class ProgressBar : public Control {
   int minimum() const { return 0; }
   int maximum() const { return 1000; }
   float value() const { return value_; }
-  bool setValue(float value) {
-    if (value < static_cast<float>(minimum()) || value > static_cast<float>(maximum())) return false;
-    assign(value_, value);
-    return true;
+  // A value outside the range is refused and the bar keeps its value.
+  void setValue(float value) {
+    if (value >= static_cast<float>(minimum()) && value <= static_cast<float>(maximum())) assign(value_, value);
   }
 
  private:

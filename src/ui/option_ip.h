@@ -1,15 +1,15 @@
 #pragma once
 
 // The one window, OptionIP, as a toolkit-neutral model: every control, the
-// four timers, the three sockets and the window-level variables. Handlers
-// of the subsystems work on it; the Qt view mirrors it and feeds the
-// operator's typing, choices and clicks back into it.
+// four timers, the three sockets and the window-level variables, and
+// nothing else. It holds state only; the handlers of the subsystems work on
+// it, the window's event table binds its events to them, and the Qt view
+// mirrors it.
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "devices/socket_slot.h"
 #include "runtime/env.h"
@@ -28,8 +28,6 @@ class Form : public Control {
  public:
   static constexpr int kDefaultPointer = 0;
   static constexpr int kWaitPointer = 11;
-  static constexpr int kClientWidth = 14025;  // twips
-  static constexpr int kClientHeight = 6255;
 
   const std::string& caption() const { return caption_; }
   void setCaption(const std::string& caption) { assign(caption_, caption); }
@@ -41,15 +39,6 @@ class Form : public Control {
   int mouse_pointer_ = kDefaultPointer;
 };
 
-// The request whose answer the poll waits for. An answer counts only if it
-// comes on this slot's socket with this transaction identifier.
-struct OutstandingRequest {
-  bool active = false;
-  std::uint8_t slot = 0;
-  std::uint16_t transaction_id = 0;
-  int quantity = 0;  // registers asked for
-};
-
 class OptionIP {
  public:
   explicit OptionIP(Env& env);
@@ -58,23 +47,12 @@ class OptionIP {
 
   Env& env() const { return env_; }
   ChangeFeed& feed() { return feed_; }
-
-  // Window events.
-  void load();    // start-up
-  void unload();  // shut-down; runs once, however often it is asked for
-  bool unloaded() const { return unloaded_; }
-
-  // Public methods.
-  void print_click();
-  void save();
-
   SocketSlot& Winsock1(int slot) { return *sockets_.at(static_cast<std::size_t>(slot)); }
 
  private:
   Env& env_;
   ChangeFeed feed_;
   std::array<std::unique_ptr<SocketSlot>, kSlots> sockets_;
-  bool unloaded_ = false;
 
  public:
   Form form;
@@ -117,12 +95,6 @@ class OptionIP {
   std::array<std::uint8_t, 12> requestFrame{};
   bool requestSent = false;
   std::uint8_t requestSlot = 0;
-
-  // Answer pairing and framing: the next transaction identifier, the
-  // request outstanding, and per socket the bytes of a frame not yet whole.
-  std::uint16_t nextTransactionId = 0;
-  OutstandingRequest outstanding;
-  std::array<std::vector<std::uint8_t>, kSlots> replyStreams;
 };
 
 }  // namespace rtupoll

@@ -3,7 +3,9 @@
 #include <string>
 
 #include "base/number_text.h"
-#include "settings/setting_keys.h"
+#include "datalog/data_log.h"
+#include "runtime/atomic_file.h"
+#include "settings/setting_table.h"
 #include "settings/settings.h"
 #include "ui/option_ip.h"
 
@@ -31,31 +33,13 @@ void writeCaptions(OptionIP& w, int r) {
   }
 }
 
-// A device choice that is not an integer naming an entry (or -1) falls back
-// to the first entry, as for a missing key.
-void applyDeviceChoice(OptionIP& w, std::size_t r, const std::string& text) {
-  ComboBox& combo = w.LstIP[r];
-  const auto number = wholeTextNumber(text, w.env().decimalSeparator());
-  const auto index = number ? toInt16(*number) : std::nullopt;
-  if (!index || !combo.setListIndex(*index)) combo.setListIndex(0);
-}
-
-// Puts the text read for key k of the group where it belongs.
-void applySetting(OptionIP& w, SettingGroupId group, std::size_t k, const std::string& text) {
-  switch (group) {
-    case SettingGroupId::kConnectState: w.savedConnectState[k] = text; break;
-    case SettingGroupId::kPort: w.txtPort[k].setText(text); break;
-    case SettingGroupId::kHost: w.txtIP[k].setText(text); break;
-    case SettingGroupId::kFirstRegister: w.strReg[k].setText(text); break;
-    case SettingGroupId::kRegisterCount: w.LegReg[k].setText(text); break;
-    case SettingGroupId::kDeviceChoice: applyDeviceChoice(w, k, text); break;
-  }
-}
-
 }  // namespace
 
 void startUp(OptionIP& w) {
-  const Env& env = w.env();
+  Env& env = w.env();
+  // A run killed between writing a file and renaming it left the new file
+  // under a temporary name; it is of no use to anybody now.
+  removeLeftoverTemporaries(env, env.programFolder(), {kSettingsFileName, kDataFileName});
   w.currentRow = kLastReadDef;
 
   w.tabel.setRows(kTableSize);
@@ -63,11 +47,13 @@ void startUp(OptionIP& w) {
   w.tabel.setColWidth(0, kFixedColumnWidth);
   w.tabel.setRowHeight(kRowHeight);
 
-  // Key by key in table order, each applied before the next is read.
+  // The file is read once; its keys in table order, each applied before
+  // the next is taken.
+  const std::optional<std::string> file = readSettingsFile(env);
   for (const SettingGroup& group : kSettingGroups)
     for (int k = 0; k < group.count; ++k)
-      applySetting(w, group.id, static_cast<std::size_t>(k),
-                   readSetting(env, kSettingsSection, settingKey(group, k), group.default_text));
+      group.apply(w, static_cast<std::size_t>(k),
+                  readSetting(file, kSettingsSection, settingKey(group, k), group.default_text));
 
   for (int c = 1; c <= kLastSizedColumn; ++c) w.tabel.setColWidth(c, kValueColumnWidth);
   for (int r = 0; r < kReadDefs; ++r) writeCaptions(w, r);
@@ -76,6 +62,6 @@ void startUp(OptionIP& w) {
   w.bar[0].setVisible(true);
 }
 
-void shutDown(OptionIP& w) { w.save(); }
+void shutDown(OptionIP& w) { save(w); }
 
 }  // namespace rtupoll

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "ui/option_ip.h"
+
 namespace rtupoll {
-class OptionIP;
 
 // The window's load handler: sizes the results table, fills the controls
 // from the settings file, writes the register captions and starts the

@@ -11,8 +11,10 @@
 
 #include <cmath>
 
+#include "view/accessible_names.h"
 #include "view/color_mapping.h"
 #include "view/results_table_view.h"
+#include "view/window_font.h"
 
 namespace rtupoll {
 
@@ -55,11 +57,13 @@ void copyEnabledAndVisible(const Control& control, QWidget* widget) {
 
 }  // namespace
 
-OptionIPView::OptionIPView(OptionIP& w, QWidget* parent) : QWidget(parent), w_(w), scale_(*this) {
+OptionIPView::OptionIPView(OptionIP& w, WindowEvents& events, QWidget* parent)
+    : QWidget(parent), w_(w), events_(events), scale_(*this) {
   refresh_timer_.setSingleShot(true);
   refresh_timer_.setInterval(kLatestRefresh);
   connect(&refresh_timer_, &QTimer::timeout, this, &OptionIPView::refresh);
   since_refresh_.start();
+  setFont(windowFont(scale_));
 
   mirrorForm();
   mirrorLabel(w.Label4, qt(w.Label4.name()));
@@ -86,6 +90,7 @@ OptionIPView::OptionIPView(OptionIP& w, QWidget* parent) : QWidget(parent), w_(w
   mirrorButton(w.cmdConnectDev, qt(w.cmdConnectDev.name()));
   mirrorButton(w.cmdRead, qt(w.cmdRead.name()));
   mirrorTable(w.tabel);
+  nameForScreenReaders(*this);
 
   // Everything once, whatever its revision, then only what changes.
   for (const Mirror& m : mirrors_) m.copy(0);
@@ -126,7 +131,7 @@ void OptionIPView::showEvent(QShowEvent* event) {
 }
 
 void OptionIPView::closeEvent(QCloseEvent* event) {
-  w_.unload();
+  events_.unload();
   event->accept();
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ui/option_ip.h"
+#include "ui/window_events.h"
 #include "view/twips.h"
 
 namespace rtupoll {
@@ -25,8 +26,8 @@ class OptionIPView : public QWidget {
   Q_OBJECT
 
  public:
-  // The model must outlive the view.
-  explicit OptionIPView(OptionIP& w, QWidget* parent = nullptr);
+  // The model and its event table must outlive the view.
+  OptionIPView(OptionIP& w, WindowEvents& events, QWidget* parent = nullptr);
   ~OptionIPView() override;
 
   // Copies every change of the model since the last refresh into the widgets.
@@ -61,6 +62,7 @@ class OptionIPView : public QWidget {
   void showPointer(int pointer);
 
   OptionIP& w_;
+  WindowEvents& events_;
   TwipScale scale_;
   std::map<const Control*, QWidget*> frames_;
   std::vector<Mirror> mirrors_;

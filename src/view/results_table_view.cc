@@ -19,6 +19,7 @@ ResultsTableView::ResultsTableView(const ResultsTable& table, TwipScale scale, Q
   // read as another register.
   setTextElideMode(Qt::ElideNone);
   setWordWrap(false);
+  setTabKeyNavigation(false);
   copyFrom(0);
 }
 

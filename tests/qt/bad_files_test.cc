@@ -1,12 +1,14 @@
 // Settings files and program folders the operator's machine can hold: a
-// setting.ini of binary garbage, of 10 MB, or with lines of 10,000
-// characters, and a program folder the program may not write. Start-up
+// setting.ini of binary garbage, beyond a megabyte, with lines of 10,000
+// characters, a FIFO, a link to a device or to itself, files linked from
+// elsewhere, and a program folder the program may not write. Start-up
 // completes and reads what can be read; the program polls; writes that
 // cannot be made fail silently and leave the old files whole; nothing hangs.
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -17,16 +19,20 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ostream>
 #include <random>
 #include <string>
 
 #include "devices/connect.h"
+#include "datalog/data_log.h"
 #include "polling/poll_cycle.h"
 #include "qt/support/folder_env.h"
 #include "qt/support/loopback.h"
 #include "qt/support/program_folder.h"
 #include "qt/support/scripted_peer.h"
+#include "settings/settings.h"
 #include "ui/option_ip.h"
+#include "ui/window_events.h"
 
 namespace rtupoll::testing {
 namespace {
@@ -79,7 +85,7 @@ class BadFilesStartUp : public ::testing::Test {
   void startUp(const QByteArray& setting_ini) {
     writeFile(folder.filePath("setting.ini"), setting_ini);
     const auto begin = std::chrono::steady_clock::now();
-    w.load();
+    events.load();
     EXPECT_LT(std::chrono::steady_clock::now() - begin, kHang);
     // Start-up ran to its end.
     EXPECT_EQ(w.tabel.rows(), 30);
@@ -109,6 +115,7 @@ class BadFilesStartUp : public ::testing::Test {
   QTemporaryDir folder;
   FolderEnv env;
   OptionIP w;
+  WindowEvents events{w};
 };
 
 TEST_F(BadFilesStartUp, OfBinaryGarbageGivesTheDefaults) {
@@ -116,19 +123,11 @@ TEST_F(BadFilesStartUp, OfBinaryGarbageGivesTheDefaults) {
   expectDefaultsFromSlot(0, 0);
 }
 
-TEST_F(BadFilesStartUp, Of10MegabytesIsReadUpToItsSectionAtTheEnd) {
-  startUp(garbage(10 << 20) + "\r\n" +
-          iniLines({"[set]", "Scon0=False", "port0=1502", "txtIP0=127.0.0.1", "strreg0=100", "legreg0=3", "LstIP0=1"}));
-  EXPECT_EQ(w.savedConnectState[0], "False");
-  EXPECT_EQ(w.txtPort[0].text(), "1502");
-  EXPECT_EQ(w.txtIP[0].text(), "127.0.0.1");
-  EXPECT_EQ(w.strReg[0].text(), "100");
-  EXPECT_EQ(w.LegReg[0].text(), "3");
-  EXPECT_EQ(w.LstIP[0].listIndex(), 1);
-  EXPECT_EQ(w.tabel.text(1, 1), "100>>");
-  EXPECT_EQ(w.tabel.text(3, 1), "102>>");
-  EXPECT_EQ(w.tabel.text(4, 1), "");
-  expectDefaultsFromSlot(1, 1);
+TEST_F(BadFilesStartUp, BeyondOneMegabyteIsNoSetUpAndGivesTheDefaults) {
+  const QByteArray section =
+      "\r\n" + iniLines({"[set]", "Scon0=False", "port0=1502", "txtIP0=127.0.0.1", "strreg0=100", "legreg0=3"});
+  startUp(garbage(static_cast<qsizetype>(kLargestSettingsFile) + 1 - section.size()) + section);
+  expectDefaultsFromSlot(0, 0);
 }
 
 TEST_F(BadFilesStartUp, WithLinesOf10000CharactersKeepsTheFirst254OfAValue) {
@@ -147,22 +146,90 @@ TEST_F(BadFilesStartUp, WithLinesOf10000CharactersKeepsTheFirst254OfAValue) {
   expectDefaultsFromSlot(2, 1);
 }
 
-// The built program on such a file: it starts, its window takes the quit
-// signal and closes in order, and the save keeps every byte it did not own.
-TEST(BadFiles, TheProgramStartsAndClosesOnA10MegabyteFileWithLongLines) {
-  RefusingPort nobody_there;
+// The built program on a setting.ini that is no file of ours: it starts,
+// its window takes the quit signal and closes in order at once, and the
+// file is left as it was, whatever it is.
+struct HostileSettingsFile {
+  const char* name;
+  void (*make)(const QString& path);
+};
+
+void makeFifo(const QString& path) { ASSERT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0); }
+void linkToDevZero(const QString& path) { ASSERT_TRUE(QFile::link("/dev/zero", path)); }
+void linkToItself(const QString& path) { ASSERT_TRUE(QFile::link(path, path)); }
+// Sparse: a gigabyte that costs no disk.
+void makeGigabyte(const QString& path) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(qint64{1} << 30));
+}
+void makeLongLines(const QString& path) {
+  writeFile(path, garbage(1000) + "\r\n" + QByteArray(10000, 'y') + "\r\n" +
+                      iniLines({"[set]", "txtIP0=127.0.0.1", "txtIP1=127.0.0.1", "txtIP2=127.0.0.1"}));
+}
+
+class BadSettingsFile : public ::testing::TestWithParam<HostileSettingsFile> {};
+
+TEST_P(BadSettingsFile, TheProgramStartsClosesAtOnceAndLeavesTheFile) {
   ProgramFolder folder;
-  const QByteArray port = QByteArray::number(nobody_there.port());
-  const QByteArray prefix = garbage(10 << 20) + "\r\n" + QByteArray(10000, 'y') + "\r\n";
-  const QByteArray ini = prefix + iniLines({"[set]", "txtIP0=127.0.0.1", "txtIP1=127.0.0.1", "txtIP2=127.0.0.1",
-                                            "port0=" + port, "port1=" + port, "port2=" + port});
-  folder.write("setting.ini", ini);
+  const QString path = folder.filePath("setting.ini");
+  ASSERT_NO_FATAL_FAILURE(GetParam().make(path));
+  const QFileInfo before(path);
   ASSERT_TRUE(folder.start());
+  const auto signalled = std::chrono::steady_clock::now();
   ASSERT_TRUE(folder.stopWith(SIGTERM)) << "the window did not close in order";
+  EXPECT_LT(std::chrono::steady_clock::now() - signalled, kHang);
+  const QFileInfo after(path);
+  EXPECT_EQ(after.isSymLink(), before.isSymLink());
+  EXPECT_EQ(after.isFile(), before.isFile());
+  EXPECT_EQ(after.size(), before.size());
+  EXPECT_EQ(after.lastModified(), before.lastModified());
+}
+
+void PrintTo(const HostileSettingsFile& file, std::ostream* os) { *os << file.name; }
+
+INSTANTIATE_TEST_SUITE_P(BadFiles, BadSettingsFile,
+                         ::testing::Values(HostileSettingsFile{"Fifo", makeFifo},
+                                           HostileSettingsFile{"LinkToDevZero", linkToDevZero},
+                                           HostileSettingsFile{"LinkLoop", linkToItself},
+                                           HostileSettingsFile{"SparseGigabyte", makeGigabyte}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A file of ours with lines of 10,000 characters is read and saved: the
+// save keeps every byte it did not own.
+TEST(BadFiles, TheProgramSavesIntoAFileWithLongLinesAndKeepsTheRest) {
+  ProgramFolder folder;
+  makeLongLines(folder.filePath("setting.ini"));
+  const QByteArray before = folder.read("setting.ini");
+  ASSERT_TRUE(folder.start());
+  ASSERT_TRUE(folder.stopWith(SIGTERM));
   const QByteArray saved = folder.read("setting.ini");
-  EXPECT_TRUE(saved.startsWith(prefix));
+  EXPECT_TRUE(saved.startsWith(before.left(before.indexOf("[set]"))));
   EXPECT_TRUE(saved.contains("\r\ntxtIP0=127.0.0.1\r\n"));
   EXPECT_TRUE(saved.contains("\r\nLstIP4=0\r\n")) << "the save did not run";
+}
+
+// An operator who keeps the files elsewhere and links them: the links stay,
+// the files they lead to are written. Temporary files a killed run left
+// are gone after the start, and nothing else is.
+TEST(BadFiles, LinkedFilesStayLinkedAndLeftoversAreRemoved) {
+  ProgramFolder folder;
+  QTemporaryDir elsewhere;
+  writeFile(elsewhere.filePath("setting.ini"), iniLines({"[set]", "txtIP0=127.0.0.1", "txtIP1=127.0.0.1",
+                                                          "txtIP2=127.0.0.1", "strreg0=5", "legreg0=1"}));
+  ASSERT_TRUE(QFile::link(elsewhere.filePath("setting.ini"), folder.filePath("setting.ini")));
+  ASSERT_TRUE(QFile::link(elsewhere.filePath("data.csv"), folder.filePath("data.csv")));
+  for (const char* name : {"setting.ini.tmp-999-0", "data.csv.tmp-12-3", "data.csv.tmp-x", "notes.txt"})
+    folder.write(name, "left");
+  ASSERT_TRUE(folder.start());
+  // The first line of data.csv comes with the poll clock, about 6 s in.
+  QtEnv env;
+  ASSERT_TRUE(waitUntil(env, [&] { return QFile::exists(elsewhere.filePath("data.csv")); }, kPatience));
+  ASSERT_TRUE(folder.stopWith(SIGTERM));
+  EXPECT_TRUE(QFileInfo(folder.filePath("setting.ini")).isSymLink());
+  EXPECT_TRUE(QFileInfo(folder.filePath("data.csv")).isSymLink());
+  EXPECT_TRUE(readFile(elsewhere.filePath("setting.ini")).contains("\r\nLstIP4=0\r\n"));
+  EXPECT_EQ(readFile(elsewhere.filePath("data.csv")), ",5>>,???,,,,,,,,\r\n");
+  EXPECT_EQ(folder.files(), QStringList({"data.csv", "data.csv.tmp-x", "notes.txt", "rtupoll", "setting.ini"}));
 }
 
 // The built program in a program folder it may not write. The superuser
@@ -201,13 +268,16 @@ class BadFilesReadOnlyFolder : public ::testing::Test {
   QProcess process_;
 };
 
-TEST_F(BadFilesReadOnlyFolder, StillPollsAndLeavesSettingsAndDataFileWhole) {
+// No temporary file can be made there: a file the user may write is
+// rewritten in place, as the platform's own writer would, and a read-only
+// one keeps its content.
+TEST_F(BadFilesReadOnlyFolder, StillPollsRewritesWritableFilesInPlaceAndLeavesReadOnlyOnes) {
   ScriptedPeer device;
   QtEnv env;
   ASSERT_TRUE(QFile::copy(RTUPOLL_EXE, folder_.filePath("rtupoll")));
   // Slot 0 saved, so the reload connects it; every read definition on it.
-  // A save that got through would show: it writes "False" in its own
-  // letter case and adds the missing LstIP4.
+  // The save shows: it writes "False" in its own letter case and adds the
+  // missing LstIP4.
   const QByteArray port = QByteArray::number(device.port());
   const QByteArray ini = iniLines({"[set]",           "Scon0=false",      "Scon1=True",       "Scon2=True",
                                    "port0=" + port,   "port1=" + port,    "port2=" + port,    "txtIP0=127.0.0.1",
@@ -220,6 +290,7 @@ TEST_F(BadFilesReadOnlyFolder, StillPollsAndLeavesSettingsAndDataFileWhole) {
   writeFile(folder_.filePath("data.csv"), old_line);
   ASSERT_NO_FATAL_FAILURE(start());
 
+  ASSERT_EQ(chmod(QFile::encodeName(folder_.filePath("data.csv")).constData(), 0444), 0);
   // A whole cycle: the tick that began it has also tried to write data.csv.
   ASSERT_TRUE(waitUntil(env, [&] { return device.requests().size() >= kReadDefs; }, kPatience))
       << "the program did not poll";
@@ -230,7 +301,9 @@ TEST_F(BadFilesReadOnlyFolder, StillPollsAndLeavesSettingsAndDataFileWhole) {
   EXPECT_EQ(process_.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(process_.exitCode(), 0);
 
-  EXPECT_EQ(readFile(folder_.filePath("setting.ini")).toStdString(), ini.toStdString());
+  const std::string saved = readFile(folder_.filePath("setting.ini")).toStdString();
+  EXPECT_NE(saved.find("\r\nScon0=False\r\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("\r\nLstIP4=0\r\n"), std::string::npos) << saved;
   EXPECT_EQ(readFile(folder_.filePath("data.csv")).toStdString(), old_line.toStdString());
   EXPECT_EQ(entries(folder_.path()), QStringList({"data.csv", "rtupoll", "setting.ini"}));
 }
@@ -244,7 +317,8 @@ TEST(BadFiles, AProgramFolderThatIsAFileStillPollsAndLosesNothing) {
   ScriptedPeer device;
   FolderEnv env(not_a_folder.toStdString());
   OptionIP w(env);
-  w.load();
+  WindowEvents events(w);
+  events.load();
   // Nothing could be read; the operator sets the device up by hand and
   // connects it, instead of the reload.
   w.tloading.setEnabled(false);
@@ -257,12 +331,12 @@ TEST(BadFiles, AProgramFolderThatIsAFileStillPollsAndLosesNothing) {
   connectSlot(w, 0);
   ASSERT_EQ(w.lblStatus[0].caption(), "Connected OK");
 
-  pollStep(w);
+  pollStep(w, events.poll());
   ASSERT_TRUE(waitUntil(env, [&] { return w.lblStatus[0].caption() == "Received"; }, kPatience));
   EXPECT_EQ(w.tabel.text(1, 2), std::to_string(ScriptedPeer::valueAt(7)));
-  w.print_click();
+  print_click(w);
   EXPECT_EQ(w.txt_print.text(), ",," + w.tabel.text(1, 2) + ",,,,,,,,");
-  w.unload();
+  events.unload();
 
   EXPECT_EQ(readFile(not_a_folder).toStdString(), "kept\r\n");
   EXPECT_EQ(entries(folder.path()), QStringList({"program"}));

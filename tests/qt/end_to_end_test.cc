@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "support/setting_ini.h"
 #include "qt/support/program_folder.h"
 #include "qt/support/simulator.h"
 #include "support/comma_locale.h"
@@ -48,18 +49,6 @@ QByteArray waitForLine(const ProgramFolder& folder, const std::function<bool(con
 // then caption and value of each read definition's first register.
 QList<QByteArray> fields(const QByteArray& line) { return line.trimmed().split(','); }
 
-// The setting.ini lines of the five read definitions, each given as first
-// register, count and device.
-QByteArray readDefinitions(const char* const (&reads)[5][3]) {
-  QByteArray lines;
-  for (int r = 0; r < 5; ++r) {
-    lines += "strreg" + QByteArray::number(r) + "=" + reads[r][0] + "\r\n";
-    lines += "legreg" + QByteArray::number(r) + "=" + reads[r][1] + "\r\n";
-    lines += "LstIP" + QByteArray::number(r) + "=" + reads[r][2] + "\r\n";
-  }
-  return lines;
-}
-
 TEST(EndToEnd, SavedDevicesAreReconnectedPolledLostAndRegained) {
   std::unique_ptr<Simulator> devices[3];
   quint16 ports[3];
@@ -70,17 +59,12 @@ TEST(EndToEnd, SavedDevicesAreReconnectedPolledLostAndRegained) {
     ports[i] = printed[0];
   }
   ProgramFolder folder;
-  QByteArray ini = "[set]\r\n";
-  for (int i = 0; i < 3; ++i) {
-    ini += "Scon" + QByteArray::number(i) + "=False\r\n";
-    ini += "port" + QByteArray::number(i) + "=" + QByteArray::number(ports[i]) + "\r\n";
-    ini += "txtIP" + QByteArray::number(i) + "=127.0.0.1\r\n";
-  }
+  SettingIni ini;
+  for (int i = 0; i < 3; ++i) ini.device(i, ports[i], true);
   // Register 4 (address 3) of device d holds 100 (d + 1) + 3; the last two
   // read definitions ask devices 0 and 1 again.
-  const char* reads[5][3] = {{"4", "1", "0"}, {"4", "1", "1"}, {"4", "1", "2"}, {"5", "2", "0"}, {"11", "1", "1"}};
-  ini += readDefinitions(reads);
-  folder.write("setting.ini", ini);
+  ini.read(0, "4", "1", 0).read(1, "4", "1", 1).read(2, "4", "1", 2).read(3, "5", "2", 0).read(4, "11", "1", 1);
+  folder.write("setting.ini", QByteArray::fromStdString(ini.text()));
   ASSERT_TRUE(folder.start());
 
   const QList<QByteArray> all_up = {"", "4>>", "103", "4>>", "203", "4>>", "303", "5>>", "104", "11>>", "10010"};
@@ -123,16 +107,15 @@ TEST(EndToEnd, NumbersFollowTheUsersDecimalCommaWhateverTheCLibraryLocale) {
   ProgramFolder folder;
   folder.setEnvironment("LANG", CommaLocale::kName);
   folder.setEnvironment("LC_ALL", CommaLocale::kName);
-  QByteArray ini = "[set]\r\nScon0=False\r\nport0=" + QByteArray::number(port[0]) +
-                   "\r\ntxtIP0=127.0.0.1\r\ntxtIP1=127.0.0.1\r\n";
-  // "4,5" is 4.5: caption 4,5>>; the address
-  // 3.5 goes through the text "3,5", whose leading number is 3. The count
-  // "0,5e1" is 5 caption and placeholder rows; the count field of the
-  // request is the leading number: "2,9" asks for 2.
-  const char* reads[5][3] = {
-      {"4,5", "1", "0"}, {"2,5e1", "1", "0"}, {"7", "0,5e1", "1"}, {"1,5e1", "2,9", "0"}, {"6,5", "1", "0"}};
-  ini += readDefinitions(reads);
-  folder.write("setting.ini", ini);
+  // "4,5" is 4.5: caption 4,5>>; the address 3.5 goes through the text
+  // "3,5", whose leading number is 3. The count "0,5e1" is 5 caption and
+  // placeholder rows; the count field of the request is the leading
+  // number: "2,9" asks for 2.
+  SettingIni ini;
+  ini.device(0, port[0], true);
+  ini.read(0, "4,5", "1", 0).read(1, "2,5e1", "1", 0).read(2, "7", "0,5e1", 1).read(3, "1,5e1", "2,9", 0);
+  ini.read(4, "6,5", "1", 0);
+  folder.write("setting.ini", QByteArray::fromStdString(ini.text()));
   ASSERT_TRUE(folder.start());
 
   // Addresses 3 and 5 of device 0 hold 103 and 105; from address 10 on,

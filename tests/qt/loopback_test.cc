@@ -12,10 +12,12 @@
 #include <iterator>
 
 #include "devices/connect.h"
+#include "support/setting_ini.h"
 #include "qt/support/folder_env.h"
 #include "qt/support/loopback.h"
 #include "qt/support/simulator.h"
 #include "ui/option_ip.h"
+#include "ui/window_events.h"
 
 namespace rtupoll::testing {
 namespace {
@@ -36,12 +38,9 @@ class LoopbackTest : public ::testing::Test {
   // Start-up from a setting.ini with slot 0 at 127.0.0.1:port and every read
   // definition on slot 0; then the panels are unlocked as the reload would.
   void startWithSlot0At(quint16 port) {
-    std::ofstream ini(folder.filePath("setting.ini").toStdString(), std::ios::binary);
-    ini << "[set]\r\n";
-    for (int i = 0; i < kSlots; ++i) ini << "txtIP" << i << "=127.0.0.1\r\n";
-    ini << "port0=" << port << "\r\nstrreg0=1\r\nlegreg0=10\r\nstrreg1=4\r\nlegreg1=3\r\n";
-    ini.close();
-    w.load();
+    std::ofstream(folder.filePath("setting.ini").toStdString(), std::ios::binary)
+        << SettingIni().device(0, port).read(0, "1", "10").read(1, "4", "3").text();
+    events.load();
     w.tloading.setEnabled(false);
     for (Frame& frame : w.frmDevice) frame.setEnabled(true);
   }
@@ -54,6 +53,7 @@ class LoopbackTest : public ::testing::Test {
   QTemporaryDir folder;
   FolderEnv env;
   OptionIP w;
+  WindowEvents events{w};
 };
 
 TEST_F(LoopbackTest, ConnectsPollsAndDisconnectsARealDevice) {

@@ -50,7 +50,8 @@ class OptionIPViewTest : public ::testing::Test {
   QTemporaryDir folder;
   FolderEnv env{folder.path().toStdString()};
   OptionIP model{env};
-  OptionIPView view{model};
+  WindowEvents events{model};
+  OptionIPView view{model, events};
   TwipScale scale{view};
 };
 
@@ -281,7 +282,7 @@ TEST_F(OptionIPViewTest, ClosingRunsShutDownAndIsNeverRefused) {
   QCloseEvent close;
   QApplication::sendEvent(&view, &close);
   EXPECT_TRUE(close.isAccepted());
-  EXPECT_TRUE(model.unloaded());
+  EXPECT_TRUE(events.unloaded());
 
   QFile settings(folder.filePath("setting.ini"));
   ASSERT_TRUE(settings.open(QIODevice::ReadOnly));

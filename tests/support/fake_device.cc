@@ -1,5 +1,7 @@
 #include "support/fake_device.h"
 
+#include "polling/modbus_tcp.h"
+
 namespace rtupoll::testing {
 
 Bytes answerFrame(std::uint16_t transaction_id, const std::vector<std::uint16_t>& values) {
@@ -11,8 +13,8 @@ Bytes answerFrame(std::uint16_t transaction_id, const std::vector<std::uint16_t>
                  0,
                  static_cast<std::uint8_t>(length >> 8),
                  static_cast<std::uint8_t>(length),
-                 1,
-                 3,
+                 modbus::kUnitId,
+                 modbus::kReadHoldingRegisters,
                  static_cast<std::uint8_t>(byte_count)};
   for (std::uint16_t v : values) {
     frame.push_back(static_cast<std::uint8_t>(v >> 8));
@@ -22,8 +24,8 @@ Bytes answerFrame(std::uint16_t transaction_id, const std::vector<std::uint16_t>
 }
 
 Bytes exceptionFrame(std::uint16_t transaction_id, std::uint8_t code) {
-  return {static_cast<std::uint8_t>(transaction_id >> 8), static_cast<std::uint8_t>(transaction_id), 0, 0, 0, 3, 1,
-          0x83, code};
+  return {static_cast<std::uint8_t>(transaction_id >> 8), static_cast<std::uint8_t>(transaction_id), 0, 0, 0, 3, modbus::kUnitId,
+          modbus::kReadHoldingRegisters | modbus::kExceptionFlag, code};
 }
 
 ConnectPlan FakeDevice::onConnect() {

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "runtime/virtual_env.h"
+#include "support/virtual_env.h"
 
 namespace rtupoll::testing {
 

@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/virtual_env.h"
+#include "support/virtual_env.h"
 #include "support/fake_device.h"
-#include "support/temp_folder.h"
+#include "support/virtual_folder.h"
 #include "ui/option_ip.h"
+#include "ui/window_events.h"
 
 namespace rtupoll::testing {
 
@@ -35,7 +36,7 @@ class WindowFixture : public ::testing::Test {
   // setting.ini with every slot at 127.0.0.1, the given slots saved (meant
   // to be connected) and these read definitions (the rest "000").
   void writeSettings(std::array<bool, kSlots> saved, const std::vector<ReadDef>& reads);
-  void start() { w.load(); }
+  void start() { events.load(); }
   // Start-up, then the whole reload sequence up to its end.
   void startAndRunReload();
   // Connects the slot at once, as the Connect button would.
@@ -50,10 +51,11 @@ class WindowFixture : public ::testing::Test {
   const std::vector<Bytes>& sent(int slot) const { return env.socket(static_cast<std::size_t>(slot)).writes(); }
   std::uint16_t lastTransactionId(int slot) const;
 
-  TempFolder folder;
   VirtualEnv env;
+  VirtualFolder folder{env};
   std::array<FakeDevice, kSlots> device{FakeDevice(0), FakeDevice(1000), FakeDevice(2000)};
   OptionIP w;
+  WindowEvents events{w};
 };
 
 }  // namespace rtupoll::testing

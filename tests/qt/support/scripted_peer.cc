@@ -7,6 +7,8 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "polling/modbus_tcp.h"
+
 namespace rtupoll::testing {
 
 namespace {
@@ -18,16 +20,13 @@ constexpr auto kLifetime = 60s;
 // Far enough apart that each byte leaves in a segment of its own.
 constexpr auto kByteGap = 3ms;
 
-constexpr std::uint8_t kUnitId = 1;
-constexpr std::uint8_t kReadHoldingRegisters = 3;
+using modbus::kExceptionFlag;
+using modbus::kReadHoldingRegisters;
+using modbus::kUnitId;
 constexpr std::uint8_t kReadInputRegisters = 4;
-constexpr std::uint8_t kExceptionFlag = 0x80;
 constexpr std::uint8_t kIllegalFunction = 1;
-// The largest length field a Modbus TCP frame can carry (a PDU of 253
-// bytes plus the unit id), Modbus Messaging on TCP/IP Implementation Guide
-// V1.0b, 4.1, with the MBAP prefix of 6 bytes in front.
-constexpr int kMaxLength = 254;
-constexpr int kPrefixSize = 6;
+constexpr int kMaxLength = modbus::kMaxLength;
+constexpr int kPrefixSize = modbus::kLengthPrefix;
 constexpr std::uint16_t kForeignOffset = 0x1234;
 // Enough that handling it in time out of proportion to its size would
 // stall the window for many seconds.

@@ -1,4 +1,4 @@
-#include "runtime/virtual_env.h"
+#include "support/virtual_env.h"
 
 #include <algorithm>
 #include <cassert>
@@ -144,7 +144,9 @@ void VirtualSocket::receive(const std::vector<std::uint8_t>& bytes) {
 // ---- VirtualEnv ----
 
 VirtualEnv::VirtualEnv(std::string program_folder, char decimal_separator)
-    : program_folder_(std::move(program_folder)), decimal_separator_(decimal_separator) {}
+    : program_folder_(std::move(program_folder)), decimal_separator_(decimal_separator) {
+  files_.addFolder(program_folder_);
+}
 
 VirtualEnv::~VirtualEnv() = default;
 

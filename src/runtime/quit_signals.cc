@@ -1,4 +1,4 @@
-#include "view/quit_signals.h"
+#include "runtime/quit_signals.h"
 
 #include <QSocketNotifier>
 

@@ -7,6 +7,9 @@
 // returns, and the ticks missed that way are dropped: the next one comes a
 // full interval after the long tick returned.
 //
+// Files live in memory (VirtualFiles), in a program folder that exists
+// from the start.
+//
 // The network is scripted: a test registers a VirtualPeer for a host and
 // port, and the peer decides whether and when a connect succeeds and what
 // comes back. A connect to an endpoint nobody registered is refused.
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "runtime/env.h"
+#include "support/virtual_files.h"
 
 namespace rtupoll {
 
@@ -94,15 +98,39 @@ class VirtualSocket : public SocketDriver {
 
 class VirtualEnv : public Env {
  public:
-  explicit VirtualEnv(std::string program_folder = "/nonexistent", char decimal_separator = '.');
+  explicit VirtualEnv(std::string program_folder = "/program", char decimal_separator = '.');
   ~VirtualEnv() override;
 
   std::unique_ptr<TimerDriver> createTimer(std::function<void()> on_tick) override;
   std::unique_ptr<SocketDriver> createSocket(std::function<void()> on_data_arrival) override;
   Nanos monotonicNow() const override { return now_; }
   void waitForEvents(Nanos deadline) override;
+  FileError readFile(const std::string& path, std::size_t limit, std::string& bytes) override {
+    return files_.readFile(path, limit, bytes);
+  }
+  FileError createFile(const std::string& path, std::string_view bytes, const std::string& /*like*/,
+                       bool /*flush*/) override {
+    return files_.createFile(path, bytes);
+  }
+  FileError renameFile(const std::string& from, const std::string& to) override { return files_.renameFile(from, to); }
+  FileError overwriteFile(const std::string& path, std::string_view bytes, bool /*flush*/) override {
+    return files_.overwriteFile(path, bytes);
+  }
+  FileError removeFile(const std::string& path) override { return files_.removeFile(path); }
+  FileStatus fileStatus(const std::string& path) const override { return files_.fileStatus(path); }
+  std::optional<std::string> resolveLinks(const std::string& path) const override {
+    return files_.resolveLinks(path);
+  }
+  std::vector<std::string> listFolder(const std::string& path) const override { return files_.listFolder(path); }
+  std::uint64_t processId() const override { return kProcessId; }
   std::string programFolder() const override { return program_folder_; }
   char decimalSeparator() const override { return decimal_separator_; }
+
+  static constexpr std::uint64_t kProcessId = 4242;
+  testing::VirtualFiles& files() { return files_; }
+  const testing::VirtualFiles& files() const { return files_; }
+  // A file of the program folder, by name.
+  std::string file(const std::string& name) const { return program_folder_ + "/" + name; }
 
   // Runs every event due within the next `span` of virtual time.
   void advance(Nanos span);
@@ -141,6 +169,7 @@ class VirtualEnv : public Env {
   std::vector<VirtualTimer*> timers_;
   std::vector<VirtualSocket*> sockets_;
   std::map<std::pair<std::string, std::uint16_t>, VirtualPeer*> peers_;
+  testing::VirtualFiles files_;
   std::string program_folder_;
   char decimal_separator_;
 };

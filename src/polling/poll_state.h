@@ -1,0 +1,31 @@
+#pragma once
+
+// What the poll keeps for itself between events, beside the window's own
+// variables: which answer it waits for, and per socket the bytes of a frame
+// not yet whole. An answer counts only if it comes on the slot of the
+// outstanding request with its transaction identifier; the identifier
+// counts up with every request, so a late answer can never pass for a
+// newer one.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "ui/option_ip.h"
+
+namespace rtupoll {
+
+struct OutstandingRequest {
+  bool active = false;
+  std::uint8_t slot = 0;
+  std::uint16_t transaction_id = 0;
+  std::uint16_t quantity = 0;  // registers asked for
+};
+
+struct PollState {
+  std::uint16_t nextTransactionId = 0;  // wraps after 0xFFFF
+  OutstandingRequest outstanding;
+  std::array<std::vector<std::uint8_t>, kSlots> replyStreams;
+};
+
+}  // namespace rtupoll

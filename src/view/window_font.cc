@@ -1,0 +1,25 @@
+#include "view/window_font.h"
+
+#include <QStringList>
+
+namespace rtupoll {
+
+namespace {
+
+// 8.25 points: the em size the layout was drawn for.
+constexpr int kEmTwips = 165;
+
+}  // namespace
+
+QFont windowFont(const TwipScale& scale) {
+  QFont font;
+  // Arial's widths: Liberation Sans and Arimo are metric copies of Arial.
+  // A wider family (DejaVu Sans is about a tenth wider) would overrun the
+  // five-digit register captions of the 800-twip table columns.
+  font.setFamilies({"Liberation Sans", "Arimo", "Arial"});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(scale.y(kEmTwips));
+  return font;
+}
+
+}  // namespace rtupoll
