@@ -1,11 +1,13 @@
 // Runs the INI reader and writer of setting.ini over arbitrary file bytes.
 // The reader must take any file apart without harm and give back at most
 // 254 characters; the writer must change nothing but the one line it stores
-// (and the header it may add), and what it stores must read back.
+// (and the header it may add), with the line end of the last line before
+// it and the file's spelling of the key, and what it stores must read back.
 //
 // Input: byte 0 picks the section and key names (kSections, kKeys), byte 1
 // the length of the value, which follows; the rest is the file.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -65,22 +67,37 @@ std::string_view bodyOf(std::string_view line) {
   return line;
 }
 
+// A header is any line that starts with '[', its closing bracket or not.
+bool isHeader(std::string_view line) { return trimmed(bodyOf(line)).starts_with('['); }
+
 bool isHeaderOf(std::string_view line, std::string_view section) {
   const std::string_view body = trimmed(bodyOf(line));
   if (!body.starts_with('[')) return false;
-  const auto close = body.find(']');
-  return close != std::string_view::npos && sameName(trimmed(body.substr(1, close - 1)), section);
+  const auto close = std::min(body.find(']'), body.size());
+  return sameName(trimmed(body.substr(1, close - 1)), section);
 }
 
-bool isHeader(std::string_view line) {
-  const std::string_view body = trimmed(bodyOf(line));
-  return body.starts_with('[') && body.find(']') != std::string_view::npos;
-}
-
-bool holdsKey(std::string_view line, std::string_view key) {
+// The key of an entry line as the file spells it; empty for other lines.
+std::string_view keyOf(std::string_view line) {
   const std::string_view body = bodyOf(line);
   const auto equals = body.find('=');
-  return equals != std::string_view::npos && !isHeader(line) && sameName(trimmed(body.substr(0, equals)), key);
+  if (equals == std::string_view::npos || isHeader(line)) return {};
+  return trimmed(body.substr(0, equals));
+}
+
+bool holdsKey(std::string_view line, std::string_view key) { return !keyOf(line).empty() && sameName(keyOf(line), key); }
+
+// A value in one pair of matching quotes reads without them.
+std::string_view unquoted(std::string_view value) {
+  const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+  return quoted ? value.substr(1, value.size() - 2) : value;
+}
+
+// The line end of the last of `lines` that has one; CR LF when none has.
+std::string lastLineEnd(const std::vector<std::string_view>& lines) {
+  for (auto line = lines.rbegin(); line != lines.rend(); ++line)
+    if (line->ends_with('\n')) return line->ends_with("\r\n") ? "\r\n" : "\n";
+  return "\r\n";
 }
 
 // What the writer stores: up to a zero byte, without CR and LF.
@@ -100,7 +117,12 @@ void checkRead(std::string_view text, std::string_view section, std::string_view
           "a value is a part of the file");
   require(value->find('\n') == std::string_view::npos, "a value lies within one line");
   require(value->find('\0') == std::string_view::npos, "a value ends at a zero byte");
-  require(trimmed(*value) == *value, "a value has no blanks around it");
+  // Blanks around it only inside the quotes it was read without.
+  const bool was_quoted = !value->empty() && value->data() > text.data() &&
+                          value->data() + value->size() < text.data() + text.size() &&
+                          (value->data()[-1] == '"' || value->data()[-1] == '\'') &&
+                          value->data()[value->size()] == value->data()[-1];
+  require(was_quoted || trimmed(*value) == *value, "a value has no blanks around it");
 }
 
 void checkFileRead(std::string_view text, std::string_view section, std::string_view key) {
@@ -115,7 +137,8 @@ void checkFileRead(std::string_view text, std::string_view section, std::string_
 
 void checkWrite(std::string_view text, std::string_view key, std::string_view value) {
   const std::string out = withIniValue(text, "set", key, value);
-  const std::string want = std::string(trimmed(storable(value)));
+  const std::string stored_value = storable(value);
+  const std::string want(unquoted(trimmed(stored_value)));
   require(iniValue(out, "set", key) == std::string_view(want), "a stored value reads back");
   require(withIniValue(out, "set", key, value) == out, "storing the same value again changes nothing");
 
@@ -133,24 +156,30 @@ void checkWrite(std::string_view text, std::string_view key, std::string_view va
                                         before.end() - static_cast<std::ptrdiff_t>(suffix));
   std::vector<std::string_view> added(after.begin() + static_cast<std::ptrdiff_t>(prefix),
                                       after.end() - static_cast<std::ptrdiff_t>(suffix));
-  const std::string entry = std::string(key) + "=" + storable(value) + "\r\n";
   if (removed.empty() && added.empty()) {
     // The entry was there already, byte for byte.
     bool found = false;
-    for (std::string_view line : before) found = found || (line == entry && holdsKey(line, key));
+    for (std::string_view line : before)
+      found = found || (holdsKey(line, key) && line == std::string(keyOf(line)) + "=" + stored_value + lastLineEnd({line}));
     require(found, "a file left as it was already held the entry");
     return;
   }
+  // What is written ends as the last line before it, a replaced line included.
+  const std::string line_end = lastLineEnd(std::vector<std::string_view>(
+      before.begin(), before.begin() + static_cast<std::ptrdiff_t>(prefix + removed.size())));
+  const auto entryFor = [&](std::string_view name) { return std::string(name) + "=" + stored_value + line_end; };
   // An unterminated last line is closed before anything is added behind it.
   if (removed.size() == 1 && added.size() >= 2 && prefix + 1 == before.size() && !before.back().ends_with('\n') &&
-      added.front() == std::string(removed.front()) + "\r\n") {
+      added.front() == std::string(removed.front()) + line_end) {
     removed.clear();
     added.erase(added.begin());
   }
-  require(!added.empty() && added.back() == entry, "the entry is written as key=value CR LF");
+  // A replaced entry keeps the file's spelling of the key.
+  const std::string entry = entryFor(removed.size() == 1 ? keyOf(removed.front()) : key);
+  require(!added.empty() && added.back() == entry, "the entry is written as key=value and the file's line end");
   added.pop_back();
   if (!added.empty()) {
-    require(added.size() == 1 && added.front() == "[set]\r\n", "the only header added is the section's own");
+    require(added.size() == 1 && added.front() == "[set]" + line_end, "the only header added is the section's own");
     bool had_section = false;
     for (std::string_view line : before) had_section = had_section || isHeaderOf(line, "set");
     require(!had_section, "a header is added only when the section is missing");

@@ -8,8 +8,9 @@ RTUPOLL_BUILD="$RTUPOLL_ROOT/build"
 # Build: cmake ninja-build g++ pkg-config; program: qt6-base-dev libgl-dev
 # (Qt's GUI module needs the GL headers), librsvg2-bin (draws the icon's
 # sizes), fonts-liberation2 (the window's font); simulator: libmodbus-dev;
-# tests: libgtest-dev googletest; screenshots: xvfb xauth imagemagick; peer
-# for the benchmarks: mbpoll; the Debian package and its check: dpkg-dev
+# tests: libgtest-dev googletest, locales (the sources from which the tests
+# make a locale with a decimal comma); screenshots: xvfb xauth imagemagick;
+# peer for the benchmarks: mbpoll; the Debian package and its check: dpkg-dev
 # (dpkg-shlibdeps) desktop-file-utils appstream; the screen-reader check:
 # python3-pyatspi at-spi2-core dbus; link-fault tests, slow-link proxy and
 # their benchmark: python3, nftables and iproute2 (links broken inside a
@@ -18,7 +19,7 @@ RTUPOLL_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev librsvg2-bin fonts-liberation2
   libmodbus-dev
-  libgtest-dev googletest
+  libgtest-dev googletest locales
   xvfb xauth imagemagick
   mbpoll
   dpkg-dev desktop-file-utils appstream

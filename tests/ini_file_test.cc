@@ -71,6 +71,32 @@ TEST_F(IniFile, MatchesNamesInAnyLetterCaseAndTrimsBlanks) {
   EXPECT_EQ(iniString(readIniFile(env, path(), kNoLimit), "SET", "SCON0", "x"), "False");
 }
 
+// Files edited by hand, as the Windows profile functions take them.
+TEST_F(IniFile, ReadsAValueInOneMatchingPairOfQuotesWithoutThem) {
+  given("[set]\r\ntxtIP0=\"127.0.0.1\"\r\ntxtIP1= '10.0.0.2' \r\ntxtIP2=\" a b \"\r\nport0=\"\"\r\n"
+        "port1=\"502\r\nport2='7\"\r\nstrreg0=\"\r\nstrreg1=\"\"x\"\"\r\nstrreg2=\"" +
+        std::string(300, 'y') + "\"\r\n");
+  EXPECT_EQ(read("txtIP0"), "127.0.0.1");
+  EXPECT_EQ(read("txtIP1"), "10.0.0.2");
+  EXPECT_EQ(read("txtIP2"), " a b ");  // the blanks inside stay
+  EXPECT_EQ(read("port0"), "");
+  EXPECT_EQ(read("port1"), "\"502");  // a quote at one end, or two different ones, stay
+  EXPECT_EQ(read("port2"), "'7\"");
+  EXPECT_EQ(read("strreg0"), "\"");
+  EXPECT_EQ(read("strreg1"), "\"x\"");  // one pair only
+  EXPECT_EQ(read("strreg2"), std::string(254, 'y'));
+}
+
+TEST_F(IniFile, TakesAHeaderWithoutItsClosingBracketAsTheSection) {
+  given("[set\r\nport0=7\r\n  [ other \r\nport1=9");
+  EXPECT_EQ(read("port0"), "7");
+  EXPECT_EQ(read("port1"), "dflt");
+  EXPECT_EQ(iniValue(contents(), "other", "port1").value_or("missing"), "9");
+  ASSERT_TRUE(write("port0", "8"));
+  ASSERT_TRUE(write("port1", "2"));
+  EXPECT_EQ(contents(), "[set\r\nport0=8\r\nport1=2\r\n  [ other \r\nport1=9");
+}
+
 TEST_F(IniFile, ReadsTheFirstEntryOfTheFirstSectionOfAName) {
   given("[set]\r\nport0=1\r\nPORT0=2\r\n[set]\r\nport0=3\r\nport1=4\r\n");
   EXPECT_EQ(read("port0"), "1");
@@ -133,7 +159,7 @@ TEST_F(IniFile, RewritesAPresentKeyInPlaceAndLeavesEveryOtherByte) {
             "[other]\r\n"
             "port0=9\r\n"
             "[SET]   \n"
-            "port0=502\r\n"
+            "PORT0=502\n"  // the file's spelling, its first line's line end
             "port0=2\r\n"
             "\tkeep = this \r\n"
             "\r\n"
@@ -148,11 +174,19 @@ TEST_F(IniFile, RewritesAPresentKeyInPlaceAndLeavesEveryOtherByte) {
 TEST_F(IniFile, AddsAMissingKeyAfterTheLastNonBlankLineOfItsSection) {
   given("[set]\nport0=1\n\n  \r\n[other]\nx=y\n");
   ASSERT_TRUE(write("port1", "2"));
-  EXPECT_EQ(contents(), "[set]\nport0=1\nport1=2\r\n\n  \r\n[other]\nx=y\n");
+  EXPECT_EQ(contents(), "[set]\nport0=1\nport1=2\n\n  \r\n[other]\nx=y\n");
 
   given("[set]");
   ASSERT_TRUE(write("port0", "1"));
   EXPECT_EQ(contents(), "[set]\r\nport0=1\r\n");
+
+  // Added lines end as the line before them: the file's style.
+  given("[set]\nport0=1");
+  ASSERT_TRUE(write("port1", "2"));
+  EXPECT_EQ(contents(), "[set]\nport0=1\nport1=2\n");
+  given("; notes\n[set]\r\nport0=1\r\n");
+  ASSERT_TRUE(write("port1", "2"));
+  EXPECT_EQ(contents(), "; notes\n[set]\r\nport0=1\r\nport1=2\r\n");
 
   given("[set]\r\n; only a comment");
   ASSERT_TRUE(write("port0", "1"));
@@ -166,7 +200,7 @@ TEST_F(IniFile, AddsAMissingSectionAtTheEndOfTheFile) {
 
   given("[other]\nx=1\n");
   ASSERT_TRUE(write("port0", "502"));
-  EXPECT_EQ(contents(), "[other]\nx=1\n[set]\r\nport0=502\r\n");
+  EXPECT_EQ(contents(), "[other]\nx=1\n[set]\nport0=502\n");
 }
 
 TEST_F(IniFile, KeepsGarbageByteForByte) {

@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::string_view kBlanks = " \t\r\v\f";
 constexpr std::string_view kBlanksAndLineEnds = " \t\r\v\f\n";
-constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kQuotes = "\"'";
 
 // One line as offsets into the text: [begin, body_end) is its content,
 // [body_end, end) its line end ("\r\n", "\n", or nothing on a last line).
@@ -57,13 +57,12 @@ std::string_view bodyOf(std::string_view text, const Line& line) {
   return text.substr(line.begin, line.body_end - line.begin);
 }
 
-// The name of a section header "[name]", or nothing for any other line.
+// The name of a section header "[name]", or nothing for any other line. A
+// header that lacks its closing bracket runs to the end of the line.
 std::optional<std::string_view> headerName(std::string_view body) {
   body = trimmed(body);
   if (body.empty() || body.front() != '[') return std::nullopt;
-  const auto close = body.find(']');
-  if (close == std::string_view::npos) return std::nullopt;
-  return trimmed(body.substr(1, close - 1));
+  return trimmed(body.substr(1, body.find(']') - 1));
 }
 
 std::optional<Entry> entryOf(std::string_view body) {
@@ -120,6 +119,21 @@ Line lastNonBlankLine(std::string_view text, const SectionSpan& span) {
   return lineAt(text, span.header.end + (newline == std::string_view::npos ? 0 : newline + 1));
 }
 
+// A value in one pair of matching quotes, double or single, without them.
+std::string_view unquoted(std::string_view value) {
+  if (value.size() >= 2 && kQuotes.find(value.front()) != std::string_view::npos && value.back() == value.front())
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+
+// The line end of the last line that ends before `at`, so that what the
+// writer puts there keeps the style around it; CR LF where none does.
+std::string_view lineEndBefore(std::string_view text, std::size_t at) {
+  const auto newline = at == 0 ? std::string_view::npos : text.rfind('\n', at - 1);
+  if (newline == std::string_view::npos || (newline > 0 && text[newline - 1] == '\r')) return "\r\n";
+  return "\n";
+}
+
 // The value as the writer may store it: up to a zero byte, without line breaks.
 std::string storableValue(std::string_view value) {
   std::string out(value.substr(0, value.find('\0')));
@@ -127,11 +141,19 @@ std::string storableValue(std::string_view value) {
   return out;
 }
 
-// The text with `inserted` put at `at`, closing an unterminated last line first.
-std::string spliced(std::string_view text, std::size_t at, std::size_t resume, const std::string& inserted) {
+// The text with `lines` in place of [at, resume), closing an unterminated
+// last line first. Every line ends as the last line before `resume` does:
+// a line that is rewritten keeps its own line end, one that is added takes
+// that of the line it follows.
+std::string spliced(std::string_view text, std::size_t at, std::size_t resume,
+                    std::initializer_list<std::string> lines) {
+  const std::string_view line_end = lineEndBefore(text, resume);
   std::string out(text.substr(0, at));
-  if (!out.empty() && out.back() != '\n') out += kLineEnd;
-  out += inserted;
+  if (!out.empty() && out.back() != '\n') out += line_end;
+  for (const std::string& line : lines) {
+    out += line;
+    out += line_end;
+  }
   out += text.substr(resume);
   return out;
 }
@@ -143,21 +165,21 @@ std::optional<std::string_view> iniValue(std::string_view text, std::string_view
   if (!span) return std::nullopt;
   const auto line = findKey(text, *span, key);
   if (!line) return std::nullopt;
-  return entryOf(bodyOf(text, *line))->value;
+  return unquoted(entryOf(bodyOf(text, *line))->value);
 }
 
 std::string withIniValue(std::string_view text, std::string_view section, std::string_view key,
                          std::string_view value) {
-  const std::string entry = std::string(key) + "=" + storableValue(value) + std::string(kLineEnd);
+  const std::string stored = storableValue(value);
+  const auto entry = [&](std::string_view name) { return std::string(name) + "=" + stored; };
   const auto span = findSection(text, section);
-  if (!span) {
-    const std::string header = "[" + std::string(section) + "]" + std::string(kLineEnd);
-    return spliced(text, text.size(), text.size(), header + entry);
-  }
-  // The old entry goes with its line end; what comes before it is whole lines.
-  if (const auto line = findKey(text, *span, key)) return spliced(text, line->begin, line->end, entry);
+  if (!span) return spliced(text, text.size(), text.size(), {"[" + std::string(section) + "]", entry(key)});
+  // The old entry goes with its line end; what comes before it is whole
+  // lines. The key keeps the spelling the file gives it.
+  if (const auto line = findKey(text, *span, key))
+    return spliced(text, line->begin, line->end, {entry(entryOf(bodyOf(text, *line))->key)});
   const std::size_t after = lastNonBlankLine(text, *span).end;
-  return spliced(text, after, after, entry);
+  return spliced(text, after, after, {entry(key)});
 }
 
 std::optional<std::string> readIniFile(Env& env, const std::string& path, std::size_t limit) {

@@ -4,16 +4,26 @@
 // Windows profile functions (GetPrivateProfileStringA and
 // WritePrivateProfileStringA) that the operators' files were written under:
 //
-// - "[name]" starts a section; "key=value" is an entry; any other line
-//   (comments, blank lines, garbage) holds nothing. Section and key names
-//   match without regard to ASCII letter case; blanks around names and
-//   values are not part of them. Only the first section of a name counts,
-//   and in it the first entry of a key.
+// - A line that starts with '[' (after blanks) is a section header: the
+//   name runs to the first ']', or to the end of the line when the bracket
+//   is missing ("[set" is the section "set"). "key=value" is an entry; any
+//   other line (comments, blank lines, garbage) holds nothing. Section and
+//   key names match without regard to ASCII letter case; blanks around
+//   names and values are not part of them. Only the first section of a
+//   name counts, and in it the first entry of a key.
 // - A value ends at a zero byte, as it did in the C buffer.
-// - A present key is rewritten in place; a missing key is added after the
-//   last non-blank line of its section; a missing section is added at the
-//   end of the file. Every other byte of the file stays as it was, and the
-//   lines the writer adds end with CR LF.
+// - A value that, without its blanks, starts and ends with the same quote,
+//   double or single, is read without that pair: "127.0.0.1" and
+//   '127.0.0.1' read as 127.0.0.1, " a b " as  a b  with its blanks, ""
+//   as the empty value. A quote at one end only, or two different ones,
+//   stays. The writer adds no quotes: a value is stored as given.
+// - A present key is rewritten in place, keeping the spelling the file
+//   gives it (SCON0 stays SCON0, while its blanks around '=' go); a missing
+//   key is added after the last non-blank line of its section; a missing
+//   section is added at the end of the file. Every other byte of the file
+//   stays as it was. The file keeps its line ends, LF or CR LF: a rewritten
+//   line keeps its own, an added line (and an unterminated last line it
+//   follows) ends as the last line before it; CR LF in a new file.
 //
 // The file holds 8-bit Windows-1252 text; the functions on paths take and
 // give UTF-8, the functions on text work on the file's own bytes.

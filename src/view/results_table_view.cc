@@ -6,58 +6,66 @@ namespace rtupoll {
 
 ResultsTableView::ResultsTableView(const ResultsTable& table, TwipScale scale, QWidget* parent)
     : QTableWidget(parent), table_(table), scale_(scale) {
-  // The grid's own fixed row and column are the headers; Qt's stay hidden.
-  horizontalHeader()->hide();
-  verticalHeader()->hide();
-  horizontalHeader()->setMinimumSectionSize(1);
-  verticalHeader()->setMinimumSectionSize(1);
-  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  for (QHeaderView* header : {horizontalHeader(), verticalHeader()}) {
+    header->setMinimumSectionSize(1);
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    // Fixed cells: a click selects nothing.
+    header->setSectionsClickable(false);
+    header->setHighlightSections(false);
+  }
+  setCornerButtonEnabled(false);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // A grid cell clips what does not fit; "40001>>" cut to "4000…" would
+  // read as another register.
+  setTextElideMode(Qt::ElideNone);
+  setWordWrap(false);
   setTabKeyNavigation(false);
   copyFrom(0);
 }
 
 void ResultsTableView::copyFrom(std::uint64_t since) {
   copyShape();
-  for (int r = 0; r < table_.rows(); ++r)
-    for (int c = 0; c < table_.cols(); ++c)
+  for (int r = table_.fixedRows(); r < table_.rows(); ++r)
+    for (int c = table_.fixedCols(); c < table_.cols(); ++c)
       if (table_.cellRevision(r, c) > since) copyCell(r, c);
 }
 
 void ResultsTableView::copyShape() {
-  if (rowCount() != table_.rows() || columnCount() != table_.cols()) {
-    setRowCount(table_.rows());
-    setColumnCount(table_.cols());
-    const QBrush header = palette().button();
-    for (int r = 0; r < rowCount(); ++r)
-      for (int c = 0; c < columnCount(); ++c) {
-        const bool fixed = r < table_.fixedRows() || c < table_.fixedCols();
-        if (!fixed || item(r, c) != nullptr) continue;
-        auto* cell = new QTableWidgetItem;
-        cell->setFlags(Qt::ItemIsEnabled);
-        cell->setBackground(header);
-        setItem(r, c, cell);
-      }
+  const int rows = table_.rows() - table_.fixedRows();
+  const int cols = table_.cols() - table_.fixedCols();
+  if (rowCount() != rows || columnCount() != cols) {
+    setRowCount(rows);
+    setColumnCount(cols);
+    // Empty labels: Qt's own would number the sections.
+    setHorizontalHeaderLabels(QStringList(cols, QString()));
+    setVerticalHeaderLabels(QStringList(rows, QString()));
   }
+  // The fixed row is as high as every row, the fixed column as wide as
+  // the model's column 0.
   const int row_height = scale_.y(table_.rowHeight());
   if (verticalHeader()->defaultSectionSize() != row_height) {
     verticalHeader()->setDefaultSectionSize(row_height);
     for (int r = 0; r < rowCount(); ++r) setRowHeight(r, row_height);
   }
+  if (horizontalHeader()->maximumHeight() != row_height) horizontalHeader()->setFixedHeight(row_height);
+  const int fixed_width = scale_.x(table_.colWidth(0));
+  if (verticalHeader()->maximumWidth() != fixed_width) verticalHeader()->setFixedWidth(fixed_width);
   for (int c = 0; c < columnCount(); ++c) {
-    const int width = scale_.x(table_.colWidth(c));
+    const int width = scale_.x(table_.colWidth(c + table_.fixedCols()));
     if (columnWidth(c) != width) setColumnWidth(c, width);
   }
 }
 
 void ResultsTableView::copyCell(int row, int col) {
   const QString text = QString::fromStdString(table_.text(row, col));
-  QTableWidgetItem* cell = item(row, col);
+  const int view_row = row - table_.fixedRows();
+  const int view_col = col - table_.fixedCols();
+  QTableWidgetItem* cell = item(view_row, view_col);
   if (cell == nullptr) {
     if (text.isEmpty()) return;
     cell = new QTableWidgetItem;
     cell->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    setItem(row, col, cell);
+    setItem(view_row, view_col, cell);
   }
   if (cell->text() != text) cell->setText(text);
 }

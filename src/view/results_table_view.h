@@ -1,8 +1,10 @@
 #pragma once
 
 // The results table on screen. It shows the model's grid as it is and takes
-// no input: the fixed row and column look like headers and nothing can be
-// edited.
+// no input. The grid's fixed row and column are Qt's own headers, so that
+// they stay in place when the grid scrolls, drawn as headers and always
+// empty; model row r and column c (both from 1) show at table row r - 1 and
+// column c - 1. Nothing can be edited.
 
 #include <QTableWidget>
 

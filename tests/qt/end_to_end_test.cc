@@ -6,6 +6,9 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <signal.h>
@@ -16,6 +19,7 @@
 #include "support/setting_ini.h"
 #include "qt/support/program_folder.h"
 #include "qt/support/simulator.h"
+#include "support/comma_locale.h"
 
 namespace rtupoll::testing {
 namespace {
@@ -85,6 +89,49 @@ TEST(EndToEnd, SavedDevicesAreReconnectedPolledLostAndRegained) {
   const QByteArray saved = folder.read("setting.ini");
   for (const char* key : {"Scon0=False\r\n", "Scon1=False\r\n", "Scon2=False\r\n"})
     EXPECT_TRUE(saved.contains(key)) << key << " in\n" << saved.toStdString();
+}
+
+// Under a desktop locale with a decimal comma the window takes the comma
+// in its whole-text numbers and writes it in its captions; the leading
+// number of a request's fields still ends at a comma. Device 0 is up, device
+// 1 is not saved, so its read is skipped.
+TEST(EndToEnd, NumbersFollowTheUsersDecimalCommaWhateverTheCLibraryLocale) {
+  const CommaLocale comma;  // first: the program's environment takes its LOCPATH
+  if (!comma.missing().empty()) GTEST_SKIP() << comma.missing();
+  QTemporaryDir log_folder;
+  const QString log = log_folder.filePath("requests");
+  Simulator device({"--port", "0", "--log", log, "--seconds", "120"});
+  const auto port = device.waitForPorts(1);
+  ASSERT_EQ(port.size(), 1u);
+
+  ProgramFolder folder;
+  folder.setEnvironment("LANG", CommaLocale::kName);
+  folder.setEnvironment("LC_ALL", CommaLocale::kName);
+  // "4,5" is 4.5: caption 4,5>>; the address 3.5 goes through the text
+  // "3,5", whose leading number is 3. The count "0,5e1" is 5 caption and
+  // placeholder rows; the count field of the request is the leading
+  // number: "2,9" asks for 2.
+  SettingIni ini;
+  ini.device(0, port[0], true);
+  ini.read(0, "4,5", "1", 0).read(1, "2,5e1", "1", 0).read(2, "7", "0,5e1", 1).read(3, "1,5e1", "2,9", 0);
+  ini.read(4, "6,5", "1", 0);
+  folder.write("setting.ini", QByteArray::fromStdString(ini.text()));
+  ASSERT_TRUE(folder.start());
+
+  // Addresses 3 and 5 of device 0 hold 103 and 105; from address 10 on,
+  // each holds its address.
+  const QByteArray expected = ",4,5>>,103,25>>,24,7>>,???,15>>,14,6,5>>,105\r\n";
+  const QByteArray line = waitForLine(folder, [&](const QByteArray& l) { return l == expected; });
+  ASSERT_TRUE(folder.stopWith(SIGTERM));
+  EXPECT_EQ(line.toStdString(), expected.toStdString());
+
+  QFile requests(log);
+  ASSERT_TRUE(requests.open(QIODevice::ReadOnly));
+  QStringList asked;  // "address count" of each request
+  for (const QByteArray& request : requests.readAll().split('\n'))
+    if (!request.isEmpty()) asked += QString(request).section(' ', 4, 5);
+  asked.removeDuplicates();
+  EXPECT_EQ(asked.join(", ").toStdString(), "3 1, 24 1, 14 2, 5 1");
 }
 
 }  // namespace

@@ -108,10 +108,9 @@ TEST_F(OptionIPViewTest, BeforeStartUpTheWindowShowsItsCreationState) {
   auto* grid = widget<QTableWidget>("tabel");
   ASSERT_NE(grid, nullptr);
   EXPECT_EQ(grid->geometry(), scale.rect({4200, 2400, 9615, 3615}));
-  EXPECT_EQ(grid->rowCount(), 2);
-  EXPECT_EQ(grid->columnCount(), 2);
-  EXPECT_TRUE(grid->horizontalHeader()->isHidden());
-  EXPECT_TRUE(grid->verticalHeader()->isHidden());
+  // The fixed row and column are the headers.
+  EXPECT_EQ(grid->rowCount(), 1);
+  EXPECT_EQ(grid->columnCount(), 1);
   EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
 
   EXPECT_FALSE(model.tloading.enabled());
@@ -233,28 +232,49 @@ TEST_F(OptionIPViewTest, TheGridFollowsShapeSizesAndCells) {
   table.setRowHeight(300);
   table.setText(3, 1, "102>>");
   table.setText(3, 2, "65535");
-  ASSERT_TRUE(waitUntil(env, [&] { return grid->rowCount() == 30 && grid->columnCount() == 30; }, kPatience));
-  EXPECT_EQ(grid->columnWidth(0), scale.x(400));
-  EXPECT_EQ(grid->columnWidth(1), scale.x(800));
-  EXPECT_EQ(grid->columnWidth(25), scale.x(ResultsTable::kDefaultColumnWidth));
-  EXPECT_EQ(grid->rowHeight(20), scale.y(300));
-  ASSERT_NE(grid->item(3, 2), nullptr);
-  EXPECT_EQ(grid->item(3, 1)->text(), "102>>");
-  EXPECT_EQ(grid->item(3, 2)->text(), "65535");
-  EXPECT_FALSE(grid->item(3, 2)->flags() & Qt::ItemIsEditable);
-
-  // The fixed row and column look like headers and take no selection.
-  const QColor face = grid->palette().color(QPalette::Button);
-  for (const auto& [r, c] : {std::pair{0, 0}, std::pair{0, 29}, std::pair{29, 0}}) {
-    QTableWidgetItem* cell = grid->item(r, c);
-    ASSERT_NE(cell, nullptr) << r << "," << c;
-    EXPECT_EQ(cell->background().color(), face);
-    EXPECT_EQ(cell->flags(), Qt::ItemIsEnabled);
-  }
+  // Model row r, column c (from 1) is table row r - 1, column c - 1.
+  ASSERT_TRUE(waitUntil(env, [&] { return grid->rowCount() == 29 && grid->columnCount() == 29; }, kPatience));
+  EXPECT_EQ(grid->verticalHeader()->width(), scale.x(400));
+  EXPECT_EQ(grid->horizontalHeader()->height(), scale.y(300));
+  EXPECT_EQ(grid->columnWidth(0), scale.x(800));
+  EXPECT_EQ(grid->columnWidth(24), scale.x(ResultsTable::kDefaultColumnWidth));
+  EXPECT_EQ(grid->rowHeight(19), scale.y(300));
+  ASSERT_NE(grid->item(2, 1), nullptr);
+  EXPECT_EQ(grid->item(2, 0)->text(), "102>>");
+  EXPECT_EQ(grid->item(2, 1)->text(), "65535");
+  EXPECT_FALSE(grid->item(2, 1)->flags() & Qt::ItemIsEditable);
 
   table.setText(3, 2, "");
-  ASSERT_TRUE(waitUntil(env, [&] { return grid->item(3, 2)->text().isEmpty(); }, kPatience));
-  EXPECT_EQ(grid->item(3, 1)->text(), "102>>");
+  ASSERT_TRUE(waitUntil(env, [&] { return grid->item(2, 1)->text().isEmpty(); }, kPatience));
+  EXPECT_EQ(grid->item(2, 0)->text(), "102>>");
+}
+
+// The fixed row and column stay where they are when the grid is paged to
+// its far corner, empty and taking no click; a caption too wide for its
+// cell is clipped, never elided into another number.
+TEST_F(OptionIPViewTest, TheFixedRowAndColumnStayAndCellsAreClipped) {
+  auto* grid = widget<QTableWidget>("tabel");
+  model.tabel.setRows(30);
+  model.tabel.setCols(30);
+  model.tabel.setText(29, 29, "40001>>");
+  view.show();
+  ASSERT_TRUE(waitUntil(env, [&] { return grid->item(28, 28) != nullptr; }, kPatience));
+  const QPoint top = grid->horizontalHeader()->pos();
+  const QPoint left = grid->verticalHeader()->pos();
+  grid->scrollToItem(grid->item(28, 28));
+  EXPECT_GT(grid->rowAt(0), 0) << "the grid did not scroll";
+  EXPECT_GT(grid->columnAt(0), 0);
+  for (QHeaderView* header : {grid->horizontalHeader(), grid->verticalHeader()}) {
+    EXPECT_TRUE(header->isVisible());
+    EXPECT_FALSE(header->sectionsClickable());
+  }
+  EXPECT_EQ(grid->horizontalHeader()->pos(), top);
+  EXPECT_EQ(grid->verticalHeader()->pos(), left);
+  EXPECT_TRUE(grid->model()->headerData(28, Qt::Horizontal).toString().isEmpty());
+  EXPECT_TRUE(grid->model()->headerData(28, Qt::Vertical).toString().isEmpty());
+
+  EXPECT_EQ(grid->textElideMode(), Qt::ElideNone);
+  EXPECT_FALSE(grid->wordWrap());
 }
 
 TEST_F(OptionIPViewTest, ClosingRunsShutDownAndIsNeverRefused) {

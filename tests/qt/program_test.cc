@@ -57,5 +57,26 @@ TEST(ProgramTest, EveryQuitSignalClosesTheWindowInOrder) {
   }
 }
 
+// A file edited by hand, as the Windows profile functions take it: LF line
+// ends, a header without its bracket, quoted values, a key in capitals.
+TEST(ProgramTest, AHandEditedSettingsFileIsReadAndKeptInItsOwnStyle) {
+  const QByteArray reads =
+      "strreg0=100\nstrreg1=7\nstrreg2=1\nstrreg3=1\nstrreg4=1\n"
+      "legreg0=3\nlegreg1=2\nlegreg2=0\nlegreg3=0\nlegreg4=0\n";
+  ProgramFolder folder;
+  folder.write("setting.ini",
+               "[set\nSCON0=True\nScon1=True\nScon2=True\nport0=\"1502\"\nport1=1503\nport2=1504\n"
+               "txtIP0=\"127.0.0.1\"\ntxtIP1='127.0.0.1'\ntxtIP2=127.0.0.1\n" +
+                   reads + "LstIP0='2'\nLstIP1=\"1\"\nLstIP2=-1\nLstIP3=0\n");
+  ASSERT_TRUE(folder.start());
+  ASSERT_TRUE(folder.stopWith(SIGTERM));
+  // The values as they were read, without their quotes; no second section.
+  const QByteArray saved =
+      "[set\nSCON0=True\nScon1=True\nScon2=True\nport0=1502\nport1=1503\nport2=1504\n"
+      "txtIP0=127.0.0.1\ntxtIP1=127.0.0.1\ntxtIP2=127.0.0.1\n" +
+      reads + "LstIP0=2\nLstIP1=1\nLstIP2=-1\nLstIP3=0\nLstIP4=0\n";
+  EXPECT_EQ(folder.read("setting.ini").toStdString(), saved.toStdString());
+}
+
 }  // namespace
 }  // namespace rtupoll

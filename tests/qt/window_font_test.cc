@@ -162,16 +162,18 @@ TEST_F(WindowFontTest, EveryCaptionAndStatusTextFitsItsControl) {
 
   for (int col = 2; col <= 10; col += 2) model.tabel.setText(1, col, "65535");
   view.refresh();
+  // The fixed row and column are the headers: table row and column are
+  // the model's less one.
   auto* grid = widget<QTableWidget>("tabel");
-  ASSERT_EQ(grid->rowCount(), 30);
-  for (int col = 1; col <= 10; ++col)
-    for (const int row : {1, 29}) {
+  ASSERT_EQ(grid->rowCount(), 29);
+  for (int col = 0; col < 10; ++col)
+    for (const int row : {0, 28}) {
       if (grid->item(row, col) != nullptr) {
         EXPECT_TRUE(cellFits(grid, row, col)) << row << ", " << col;
       }
     }
-  EXPECT_EQ(grid->item(29, 9)->text(), "40029>>");
-  EXPECT_EQ(grid->item(1, 10)->text(), "65535");
+  EXPECT_EQ(grid->item(28, 8)->text(), "40029>>");
+  EXPECT_EQ(grid->item(0, 9)->text(), "65535");
 
   const QString status_texts[] = {"Tidak bisa Connect ", "Not connected", "Transmit..............",
                                   "Error disconnect!", "Connected OK", "Disconnected", "Data Loss", "Exception 11"};

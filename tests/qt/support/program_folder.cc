@@ -70,6 +70,12 @@ QByteArray ProgramFolder::read(const QString& name) const {
 QStringList ProgramFolder::files() const { return entries(folder_.path()); }
 QStringList ProgramFolder::filesInWorkingFolder() const { return entries(working_folder_.path()); }
 
+void ProgramFolder::setEnvironment(const QString& name, const QString& value) {
+  QProcessEnvironment environment = process_.processEnvironment();
+  environment.insert(name, value);
+  process_.setProcessEnvironment(environment);
+}
+
 bool ProgramFolder::start() {
   process_.start(filePath("rtupoll"), {});
   if (!process_.waitForStarted()) return false;

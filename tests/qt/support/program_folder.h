@@ -25,6 +25,8 @@ class ProgramFolder {
   QStringList files() const;
   QStringList filesInWorkingFolder() const;
 
+  // An environment variable for the program, before it starts.
+  void setEnvironment(const QString& name, const QString& value);
   // Starts the program and returns once it has taken over the quit signals
   // (false if it never did).
   bool start();
