@@ -75,6 +75,12 @@ class LinkFaultCase(unittest.TestCase):
         program = self.field.program
         return program.open_files(), program.resident_kib()
 
+    def resources_while_connected(self, device):
+        """resources() at a moment the program's link to device is up, so
+        that samples taken between drops count the same sockets."""
+        self.assertTrue(self.field.wait_connected(device), f"device {device.number} not connected")
+        return self.resources()
+
     def assertNoGrowth(self, before, after):
         """resources() taken after repeated drops has not grown since before:
         not one file more, less than 1 MiB of memory (pages come and go)."""

@@ -25,9 +25,9 @@ class ClosingDevice(LinkFaultCase):
 
         begin = time.time()
         time.sleep(WINDOW / 4)
-        before = self.resources()
+        before = self.resources_while_connected(a)
         time.sleep(WINDOW * 3 / 4)
-        after = self.resources()
+        after = self.resources_while_connected(a)
 
         arrivals = [q.time for q in a.requests() if q.time > begin]
         gaps = [later - earlier for earlier, later in zip(arrivals, arrivals[1:])]
