@@ -51,7 +51,7 @@ class SilentDeath(LinkFaultCase):
                 self.assertIsNone(seen[1].requested_after, "a slot that was not saved was reconnected")
                 self.assertEqual(c.program_ends(), [])
                 self.assertIsNotNone(self.field.first_unknown(c, time.time(), 3), "C no longer shows ???")
-            used.append(self.resources())
+            used.append(self.resources_while_connected(a))
 
         self.assertNoBadValues()
         self.assertNoGrowth(*used)
