@@ -15,9 +15,9 @@ namespace {
 // How long a link may stop carrying packets before the kernel ends it.
 // The window polls each device once a second, so a dead link always has a
 // request waiting for its acknowledgement within a second of its death:
-// after kUserTimeoutMs of that the kernel gives up, the next read finds the
-// link down, shows "???" and the reload sequence reconnects the device,
-// all within 15 s of the death. 10 s is 25 round trips of a slow 400 ms
+// after kUserTimeoutMs of that the kernel gives up, and the next read finds
+// the link down ("Not connected", "???", and the reload sequence takes
+// over), all within 15 s of the death. 10 s is 25 round trips of a slow 400 ms
 // radio or cellular link, and leaves room for four or five retransmissions
 // (each waits twice as long as the one before), so a link that merely
 // loses many packets (30 % each way over 150 ms) is not taken for dead.
