@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
       if (entry.is_regular_file()) files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     for (const auto& file : files) {
-      std::fprintf(stderr, "%s\n", file.c_str());
+      std::fprintf(stderr, "%s\n", file.string().c_str());
       std::ifstream in(file, std::ios::binary);
       const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
       LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());

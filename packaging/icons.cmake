@@ -4,12 +4,18 @@
 # files are the window's icon, compiled into the view library, and are
 # installed into the system's icon theme.
 
-find_program(RSVG_CONVERT rsvg-convert REQUIRED)
+# Without rsvg-convert (a Windows machine, say) the program is built
+# without an icon: the window shows the system's default one.
+find_program(RSVG_CONVERT rsvg-convert)
+set(RTUPOLL_ICON_PNGS)
+if(NOT RSVG_CONVERT)
+  message(STATUS "rsvg-convert not found (Debian: librsvg2-bin): the program is built without its icon")
+  return()
+endif()
 
 set(RTUPOLL_ICON_SVG ${PROJECT_SOURCE_DIR}/packaging/desktop/rtupoll.svg)
 set(RTUPOLL_ICON_DIR ${PROJECT_BINARY_DIR}/icons)
 set(RTUPOLL_ICON_SIZES 16 22 24 32 48 64 128 256)
-set(RTUPOLL_ICON_PNGS)
 foreach(size IN LISTS RTUPOLL_ICON_SIZES)
   set(png ${RTUPOLL_ICON_DIR}/hicolor/${size}x${size}/apps/rtupoll.png)
   add_custom_command(OUTPUT ${png}

@@ -20,8 +20,14 @@ set(RTUPOLL_MAINTAINER "the rtupoll developers <rtupoll@example.org>" CACHE STRI
 
 set(desktop ${PROJECT_SOURCE_DIR}/packaging/desktop)
 
+# A build without the simulator (no libmodbus) packs the program alone.
+set(portable_programs rtupoll)
+if(TARGET rtu-sim)
+  list(APPEND portable_programs rtu-sim)
+endif()
+
 # --- portable folder --------------------------------------------------------
-install(TARGETS rtupoll rtu-sim RUNTIME DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
+install(TARGETS ${portable_programs} RUNTIME DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
 install(FILES packaging/README.txt LICENSE DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
 
 # --- system layout ----------------------------------------------------------
@@ -43,15 +49,19 @@ configure_file(packaging/copyright.in copyright @ONLY)
 
 install(TARGETS rtupoll RUNTIME DESTINATION ${RTUPOLL_INSTALL_PROGRAMDIR} COMPONENT system)
 install(PROGRAMS ${PROJECT_BINARY_DIR}/launcher/rtupoll DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT system)
-install(TARGETS rtu-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT system)
+if(TARGET rtu-sim)
+  install(TARGETS rtu-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT system)
+endif()
 install(FILES ${desktop}/org.rtupoll.rtupoll.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT system)
 install(FILES ${desktop}/org.rtupoll.rtupoll.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT system)
 install(FILES ${desktop}/rtupoll.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT system)
-install(DIRECTORY ${RTUPOLL_ICON_DIR}/hicolor
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons COMPONENT system)
+if(RTUPOLL_ICON_PNGS)
+  install(DIRECTORY ${RTUPOLL_ICON_DIR}/hicolor
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons COMPONENT system)
+endif()
 install(FILES ${PROJECT_BINARY_DIR}/copyright packaging/README.Debian
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT system)
 

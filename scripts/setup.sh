@@ -27,6 +27,11 @@ RTUPOLL_PACKAGES=(
   python3 nftables iproute2 xdotool
 )
 
+# The Windows check (scripts/windows-check.sh, run by ./run-tests.sh's
+# suite): the mingw-w64 cross compiler in its POSIX thread model and Wine
+# to run what it builds. Not needed by the demo, hence a list of its own.
+RTUPOLL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)
+
 # Prints, one a line, the given packages that dpkg does not have installed.
 rtupoll_missing_packages() {
   local package

@@ -1,7 +1,6 @@
 #include "runtime/qt_env.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QLocale>
 
 #include "runtime/qt_socket.h"
@@ -83,7 +82,9 @@ std::vector<std::string> QtEnv::listFolder(const std::string& path) const { retu
 std::uint64_t QtEnv::processId() const { return system_files::processId(); }
 
 std::string QtEnv::programFolder() const {
-  return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+  // The files' paths are UTF-8 everywhere. QFile::encodeName is the same on
+  // Linux but the ANSI code page on Windows, which cannot name every folder.
+  return QCoreApplication::applicationDirPath().toUtf8().toStdString();
 }
 
 char QtEnv::decimalSeparator() const {

@@ -4,7 +4,9 @@
 // an orderly way: they run a quit action on the event loop's thread, which
 // closes the window, so that shut-down runs and the settings are saved.
 // A signal handler may do next to nothing, so it only writes one byte into
-// a pipe, and a socket notifier on the pipe's other end runs the action.
+// a pipe, and a socket notifier on the pipe's other end runs the action
+// (quit_signals_posix.cc). Windows has no such signals; there the end of
+// the user's session runs the action (quit_signals_windows.cc).
 
 #include <QObject>
 

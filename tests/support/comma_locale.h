@@ -7,7 +7,8 @@
 // under it. Where the system lacks the locale, it is compiled with
 // localedef (Debian package locales) into a temporary folder that LOCPATH
 // names, for this process and the programs it starts, while the object
-// lives. Header only, so that the core and the Qt tests share it.
+// lives. On Windows the C runtime has the locale under its own name, or it
+// is missing. Header only, so that the core and the Qt tests share it.
 
 #include <stdlib.h>
 
@@ -21,10 +22,17 @@ namespace rtupoll::testing {
 
 class CommaLocale {
  public:
+#ifdef _WIN32
+  static constexpr const char* kName = "Indonesian_Indonesia.1252";
+#else
   static constexpr const char* kName = "id_ID.UTF-8";
+#endif
 
   CommaLocale() {
     if (available()) return;
+#ifdef _WIN32
+    missing_ = "the C library has no locale " + std::string(kName);
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "rtupoll-locale-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
       missing_ = "no temporary folder for the locale " + std::string(kName);
@@ -39,13 +47,16 @@ class CommaLocale {
     if (!available())
       missing_ = "the locale " + std::string(kName) +
                  " is not installed and localedef cannot make it (Debian package locales)";
+#endif
   }
   ~CommaLocale() {
+#ifndef _WIN32
     if (folder_.empty()) return;
     if (old_path_) setenv("LOCPATH", old_path_->c_str(), 1);
     else unsetenv("LOCPATH");
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
+#endif
   }
   CommaLocale(const CommaLocale&) = delete;
   CommaLocale& operator=(const CommaLocale&) = delete;

@@ -1,35 +1,54 @@
 #include "support/temp_folder.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace rtupoll::testing {
 
+namespace {
+
+std::string utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.generic_u8string();
+  return {text.begin(), text.end()};
+}
+
+}  // namespace
+
 TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "rtupoll-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  std::random_device random;
+  // Names taken by other runs are skipped, up to this many.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path folder = base / ("rtupoll-test-" + std::to_string(random()));
+    if (std::filesystem::create_directory(folder)) {
+      std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+      path_ = utf8(folder);
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a temporary folder in " + utf8(base));
 }
 
 TempFolder::~TempFolder() {
   std::error_code ignored;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
-  std::filesystem::remove_all(path_, ignored);
+  std::filesystem::permissions(nativePath(path_), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                               ignored);
+  std::filesystem::remove_all(nativePath(path_), ignored);
 }
 
 void TempFolder::write(const std::string& name, const std::string& bytes) const {
-  std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
+  std::ofstream out(nativePath(file(name)), std::ios::binary | std::ios::trunc);
   out << bytes;
 }
 
 std::string TempFolder::read(const std::string& name) const {
-  std::ifstream in(file(name), std::ios::binary);
+  std::ifstream in(nativePath(file(name)), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool TempFolder::exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
+bool TempFolder::exists(const std::string& name) const { return std::filesystem::exists(nativePath(file(name))); }
 
 }  // namespace rtupoll::testing

@@ -1,11 +1,18 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace rtupoll::testing {
 
+// A path of the program's kind (UTF-8, '/' between names) as the standard
+// library takes it; std::filesystem would read a plain string in the ANSI
+// code page on Windows.
+inline std::filesystem::path nativePath(const std::string& path) { return std::u8string(path.begin(), path.end()); }
+
 // A fresh folder under the system's temporary folder, removed with all it
-// holds when the object goes.
+// holds when the object goes. Its paths are UTF-8 with '/' between names,
+// on Windows too, as the paths the program's files are given.
 class TempFolder {
  public:
   TempFolder();

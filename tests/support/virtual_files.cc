@@ -84,7 +84,8 @@ std::optional<std::string> VirtualFiles::resolveLinks(const std::string& path) c
     if (node == nullptr) return placeFor(current) == FileError::kMissing ? std::nullopt : std::optional(current);
     if (node->kind != Kind::kLink) return current;
     const std::string next = node->bytes.starts_with('/') ? node->bytes : parentOf(current) + "/" + node->bytes;
-    current = std::filesystem::path(next).lexically_normal().string();
+    // Generic: '/' between names, on Windows too.
+    current = std::filesystem::path(next).lexically_normal().generic_string();
   }
   return std::nullopt;
 }
