@@ -4,9 +4,11 @@
 
 #include <algorithm>
 
+#ifndef _WIN32
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#endif
 
 namespace rtupoll {
 
@@ -44,20 +46,19 @@ int handshakeWaitMs(int tries_before) {
   return kHandshakeWaitMs << std::clamp(tries_before - kEvenHandshakeTries + 1, 0, kMostDoublings);
 }
 
-bool setTcpOption(int fd, int option, int value) {
-  return setsockopt(fd, IPPROTO_TCP, option, &value, sizeof value) == 0;
-}
-
 void endDeadLinksSoon(QTcpSocket& socket) {
   socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+#ifndef _WIN32
   const auto fd = static_cast<int>(socket.socketDescriptor());
   if (fd < 0) return;
+  auto set = [fd](int option, int value) { setsockopt(fd, IPPROTO_TCP, option, &value, sizeof value); };
   // Best effort: a kernel without one of these still has its defaults,
   // which only find a dead link later.
-  setTcpOption(fd, TCP_KEEPIDLE, kKeepIdleS);
-  setTcpOption(fd, TCP_KEEPINTVL, kKeepIntervalS);
-  setTcpOption(fd, TCP_KEEPCNT, kKeepProbes);
-  setTcpOption(fd, TCP_USER_TIMEOUT, kUserTimeoutMs);
+  set(TCP_KEEPIDLE, kKeepIdleS);
+  set(TCP_KEEPINTVL, kKeepIntervalS);
+  set(TCP_KEEPCNT, kKeepProbes);
+  set(TCP_USER_TIMEOUT, kUserTimeoutMs);
+#endif
 }
 
 }  // namespace
