@@ -2,6 +2,9 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "runtime/qt_env.h"
 #include "runtime/quit_signals.h"
 #include "ui/option_ip.h"
@@ -26,6 +29,11 @@ int main(int argc, char** argv) {
   events.load();
   view.show();
   shown = &view;
-  // The program ends when its window closes.
-  return app.exec();
+  // The program ends when its window closes, which has saved the set-up.
+  const int status = app.exec();
+  // Not a moment later: tearing the application down would wait for Qt's
+  // host-name lookups, and a resolver that never answers holds one for as
+  // long as its own timeout. Every file is written and closed by now.
+  std::fflush(nullptr);
+  std::_Exit(status);
 }
