@@ -53,10 +53,11 @@ def settings_text(slots, reads):
 class ProgramFolder:
     """A folder holding a copy of rtupoll and its setting.ini."""
 
-    def __init__(self, parent, name="program", executable=None):
-        """executable: another build of rtupoll, for a before-and-after."""
+    def __init__(self, parent, name="program", executable=None, keep=False):
+        """executable: another build of rtupoll, for a before-and-after;
+        keep: the folder may exist already (the demo's keeps its data.csv)."""
         self.path = parent / name
-        self.path.mkdir()
+        self.path.mkdir(parents=keep, exist_ok=keep)
         shutil.copy2(executable or build.program(), self.path / "rtupoll")
         self.child = None
 
