@@ -19,6 +19,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from rtupoll_harness.program import Read, Slot, settings_text  # noqa: E402
+
 try:
     import pyatspi
 except ImportError as error:
@@ -58,10 +61,9 @@ def within(seconds, action):
 
 
 def setting_ini():
-    lines = ["[set]"]
-    for slot in range(3):
-        lines += [f"Scon{slot}=True", f"port{slot}={50200 + slot}", f"txtIP{slot}=127.0.0.1"]
-    return "".join(line + "\r\n" for line in lines).encode("ascii")
+    # Nothing saved, so nothing connects; every host on loopback.
+    slots = [Slot(50200 + i) for i in range(3)]
+    return settings_text(slots, [Read(0, 1, 0)] * 5).encode("cp1252")
 
 
 def find_application(pid):

@@ -112,19 +112,19 @@ grep -qa 'org.rtupoll.rtupoll' "$root/usr/lib/rtupoll/rtupoll" || fail "the prog
 # --- running it as an operator ---------------------------------------------------
 setsid "$root/usr/bin/rtu-sim" --port 0 --seconds "$lifetime" >"$scratch/sim.log" &
 started+=($!)
-within 10 grep -q '^listening on 127\.0\.0\.1:' "$scratch/sim.log" || fail "rtu-sim did not start"
-port="$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$scratch/sim.log")"
+# The test harness reads rtu-sim's ports and writes setting.ini, as for
+# every other test; the source tree's tools/ holds it.
+harness() { PYTHONPATH="$(dirname "$0")/../../tools" /usr/bin/python3 -m "rtupoll_harness.$1" "${@:2}"; }
+has_port() { [[ -n "$(harness simulator "$scratch/sim.log")" ]]; }
+within 10 has_port || fail "rtu-sim did not start"
+port="$(harness simulator "$scratch/sim.log")"
 
-# Slot 0 saved as connected to the simulator, read 0 on it; every host is
-# 127.0.0.1. LstIP4 is left out: the save on SIGTERM writes it.
+# Slot 0 saved as connected to the simulator, every read on it for three
+# registers; every host is 127.0.0.1. LstIP4 is left out: the save on
+# SIGTERM writes it.
 setting_ini() {
-  printf '[set]\r\n'
-  printf 'Scon0=False\r\nScon1=True\r\nScon2=True\r\n'
-  printf 'port%d=%s\r\n' 0 "$port" 1 "$port" 2 "$port"
-  printf 'txtIP%d=127.0.0.1\r\n' 0 1 2
-  printf 'strreg%d=1\r\n' 0 1 2 3 4
-  printf 'legreg%d=3\r\n' 0 1 2 3 4
-  printf 'LstIP%d=0\r\n' 0 1 2 3
+  harness program --ports "$port" "$port" "$port" --saved 0 \
+    --read 0 1 3 --read 0 1 3 --read 0 1 3 --read 0 1 3 --read 0 1 3 | grep -v '^LstIP4='
 }
 
 # Whether process $1 has a handler for signal $2: the program takes over

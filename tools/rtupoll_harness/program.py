@@ -118,3 +118,24 @@ class ProgramFolder:
                 if line.startswith("VmRSS:"):
                     return int(line.split()[1])
         raise RuntimeError("no VmRSS")
+
+
+def main(argv=None):
+    """Prints a setting.ini for a program folder, for scripts that are not
+    written in Python: python3 -m rtupoll_harness.program --ports P P P ..."""
+    import argparse
+    import sys
+
+    parser = argparse.ArgumentParser(prog="python3 -m rtupoll_harness.program", description=main.__doc__)
+    parser.add_argument("--ports", type=int, nargs=3, required=True, help="the three slots' ports, on 127.0.0.1")
+    parser.add_argument("--saved", type=int, nargs="*", default=[], help="slots connected at the last close")
+    parser.add_argument("--read", type=int, nargs=3, action="append", metavar=("SLOT", "FIRST", "COUNT"),
+                        default=[], help="a read definition (up to five; the rest read register 1 of slot 0)")
+    args = parser.parse_args(argv)
+    slots = [Slot(port, saved=i in args.saved) for i, port in enumerate(args.ports)]
+    reads = [Read(*r) for r in args.read] + [Read(0)] * (5 - len(args.read))
+    sys.stdout.buffer.write(settings_text(slots, reads).encode("cp1252"))
+
+
+if __name__ == "__main__":
+    main()

@@ -50,7 +50,7 @@ class Simulator(Child):
 
     @staticmethod
     def _ports(lines):
-        return [int(m.group(2)) for m in map(_PORT_LINE.match, lines) if m and m.group(1) == "listening"]
+        return ports_in("\n".join(lines))
 
     def device_number(self, port):
         return self.first_device + self.ports.index(port)
@@ -71,3 +71,26 @@ class Simulator(Child):
     def turned_away(self):
         """Times at which --single-client reset a second client."""
         return [t for t, text in self.lines() if text.startswith("turned away a client")]
+
+
+def ports_in(text, kind="listening"):
+    """The ports of the "KIND on 127.0.0.1:PORT" lines rtu-sim printed."""
+    return [int(m.group(2)) for m in map(_PORT_LINE.match, text.splitlines()) if m and m.group(1) == kind]
+
+
+def main(argv=None):
+    """Prints the ports rtu-sim announced in its output, one a line, for
+    scripts that are not written in Python:
+    python3 -m rtupoll_harness.simulator LOG"""
+    import sys
+
+    args = sys.argv[1:] if argv is None else argv
+    if len(args) != 1:
+        sys.exit(main.__doc__)
+    with open(args[0]) as log:
+        for port in ports_in(log.read()):
+            print(port)
+
+
+if __name__ == "__main__":
+    main()
