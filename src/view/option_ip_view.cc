@@ -1,5 +1,6 @@
 #include "view/option_ip_view.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -9,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "view/accessible_names.h"
@@ -20,15 +23,9 @@ namespace rtupoll {
 
 namespace {
 
-// Refreshes come at most this often, 25 a second: smooth enough for a
-// progress bar and status texts. While a saved device is down the progress
-// bar moves 200 times a second, and each refresh repaints it.
-constexpr std::chrono::milliseconds kRefreshDelay(40);
-// A change that comes sooner than that after the last refresh waits for the
-// next change that comes later (the reload sequence changes the bar every
-// 5 ms), or at the latest this long: a refresh of its own would wake the
-// event loop once more for every frame.
-constexpr std::chrono::milliseconds kLatestRefresh(2 * kRefreshDelay);
+using Nanos = RefreshPolicy::Nanos;
+
+Nanos monotonicNow() { return std::chrono::steady_clock::now().time_since_epoch(); }
 
 QString qt(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -60,9 +57,11 @@ void copyEnabledAndVisible(const Control& control, QWidget* widget) {
 OptionIPView::OptionIPView(OptionIP& w, WindowEvents& events, QWidget* parent)
     : QWidget(parent), w_(w), events_(events), scale_(*this) {
   refresh_timer_.setSingleShot(true);
-  refresh_timer_.setInterval(kLatestRefresh);
-  connect(&refresh_timer_, &QTimer::timeout, this, &OptionIPView::refresh);
-  since_refresh_.start();
+  refresh_timer_.setTimerType(Qt::PreciseTimer);
+  connect(&refresh_timer_, &QTimer::timeout, this, [this] {
+    armed_for_.reset();
+    settle();
+  });
   setFont(windowFont(scale_));
 
   mirrorForm();
@@ -94,34 +93,44 @@ OptionIPView::OptionIPView(OptionIP& w, WindowEvents& events, QWidget* parent)
 
   // Everything once, whatever its revision, then only what changes.
   for (const Mirror& m : mirrors_) m.copy(0);
-  seen_ = w_.feed().revision();
-  w_.feed().setListener([this] { scheduleRefresh(); });
+  seen_ = checked_ = w_.feed().revision();
+  connect(QAbstractEventDispatcher::instance(thread()), &QAbstractEventDispatcher::aboutToBlock, this,
+          &OptionIPView::settle);
 }
 
-OptionIPView::~OptionIPView() {
-  w_.feed().setListener({});
-  showPointer(Form::kDefaultPointer);
-}
+OptionIPView::~OptionIPView() { showPointer(Form::kDefaultPointer); }
 
 void OptionIPView::refresh() {
   refresh_timer_.stop();
-  refresh_posted_ = false;
-  since_refresh_.restart();
+  armed_for_.reset();
+  policy_.refreshed();
   const std::uint64_t since = seen_;
-  seen_ = w_.feed().revision();
+  seen_ = checked_ = w_.feed().revision();
   for (const Mirror& m : mirrors_)
     if (m.control->revision() > since) m.copy(since);
 }
 
-// Called inside the model's handlers: the refresh itself runs once they are
-// done, in the same wake-up of the event loop when the last one is old enough.
-void OptionIPView::scheduleRefresh() {
-  if (refresh_posted_) return;
-  if (since_refresh_.elapsed() >= kRefreshDelay.count()) {
-    refresh_posted_ = true;
-    QMetaObject::invokeMethod(this, &OptionIPView::refresh, Qt::QueuedConnection);
-  } else if (!refresh_timer_.isActive()) {
-    refresh_timer_.start();
+// The handlers of this pass of the event loop are done: what they changed
+// is noted, and the refresh runs now if it is due, or else a timer is armed
+// for it (a wake-up of its own only if nothing else comes first).
+void OptionIPView::settle() {
+  const std::uint64_t revision = w_.feed().revision();
+  if (revision == checked_ && !policy_.due()) return;
+  const Nanos now = monotonicNow();
+  if (revision != checked_) {
+    const ProgressBar& bar = w_.bar[0];
+    const bool settling = std::any_of(mirrors_.begin(), mirrors_.end(), [this, &bar](const Mirror& m) {
+      return m.control != &bar && m.control->revision() > checked_;
+    });
+    checked_ = revision;
+    policy_.changed(now, settling);
+  }
+  const Nanos due = *policy_.due();
+  if (due <= now) {
+    refresh();
+  } else if (armed_for_ != due) {
+    armed_for_ = due;
+    refresh_timer_.start(std::chrono::ceil<std::chrono::milliseconds>(due - now));
   }
 }
 

@@ -2,22 +2,24 @@
 
 // The window OptionIP on screen. The model (OptionIP) holds every control's
 // state; this widget only mirrors it and hands the operator's typing,
-// choices and clicks back to it. Every model change merely schedules one
-// coalesced refresh, at most about once a screen frame, which copies just the
-// controls that changed since the last one: the reload sequence moves the
-// progress bar 200 times a second, far more often than a screen can show.
+// choices and clicks back to it. Each time the event loop is about to wait,
+// the view notes whether the model changed; a refresh, which copies just the
+// controls that changed since the last one, follows when RefreshPolicy says
+// so: in the same pass when it is due, otherwise from a timer armed for
+// that moment, which other events may well overtake.
 
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "ui/option_ip.h"
 #include "ui/window_events.h"
+#include "view/refresh_policy.h"
 #include "view/twips.h"
 
 namespace rtupoll {
@@ -58,7 +60,8 @@ class OptionIPView : public QWidget {
   void addMirror(const Control& control, QWidget* widget, const QString& name,
                  std::function<void()> copy);
   QWidget* parentFor(const Control& control);
-  void scheduleRefresh();
+  // Runs whenever the event loop is about to wait.
+  void settle();
   void showPointer(int pointer);
 
   OptionIP& w_;
@@ -66,10 +69,11 @@ class OptionIPView : public QWidget {
   TwipScale scale_;
   std::map<const Control*, QWidget*> frames_;
   std::vector<Mirror> mirrors_;
+  RefreshPolicy policy_;
   QTimer refresh_timer_;
-  QElapsedTimer since_refresh_;
-  bool refresh_posted_ = false;
-  std::uint64_t seen_ = 0;
+  std::optional<RefreshPolicy::Nanos> armed_for_;
+  std::uint64_t seen_ = 0;     // the model's revision at the last refresh
+  std::uint64_t checked_ = 0;  // and when the loop last waited
   bool wait_cursor_ = false;
 };
 
