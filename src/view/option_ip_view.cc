@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "view/accessible_names.h"
+#include "view/cached_panel_style.h"
 #include "view/color_mapping.h"
 #include "view/results_table_view.h"
 #include "view/window_font.h"
@@ -205,6 +206,7 @@ void OptionIPView::mirrorLabel(const Label& label, const QString& name) {
 
 void OptionIPView::mirrorTextBox(TextBox& box, const QString& name) {
   auto* edit = new QLineEdit(parentFor(box));
+  edit->setStyle(CachedPanelStyle::instance());
   connect(edit, &QLineEdit::textEdited, this, [&box](const QString& text) { box.setText(text.toStdString()); });
   addMirror(box, edit, name, [edit, &box] {
     // Rewriting an equal text would move the operator's cursor.
