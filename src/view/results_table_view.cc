@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "view/results_cell_delegate.h"
+
 namespace rtupoll {
 
 ResultsTableView::ResultsTableView(const ResultsTable& table, TwipScale scale, QWidget* parent)
@@ -22,6 +24,7 @@ ResultsTableView::ResultsTableView(const ResultsTable& table, TwipScale scale, Q
   setTextElideMode(Qt::ElideNone);
   setWordWrap(false);
   setTabKeyNavigation(false);
+  setItemDelegate(new ResultsCellDelegate(this));
   copyFrom(0);
 }
 
