@@ -7,7 +7,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 
 #include <algorithm>
@@ -17,7 +16,9 @@
 #include "view/accessible_names.h"
 #include "view/cached_panel_style.h"
 #include "view/color_mapping.h"
+#include "view/progress_bar_view.h"
 #include "view/results_table_view.h"
+#include "view/widget_sync.h"
 #include "view/window_font.h"
 
 namespace rtupoll {
@@ -30,27 +31,34 @@ Nanos monotonicNow() { return std::chrono::steady_clock::now().time_since_epoch(
 
 QString qt(const std::string& utf8) { return QString::fromStdString(utf8); }
 
+// Stands for "no entry shown" when the entries themselves are about to change.
+constexpr int kNoChoiceShown = -2;
+
 // Widgets of a control array are named like the control with its index
 // ("txtIP0"), so that they can be found by name.
 QString indexed(const Control& control, std::size_t index) {
   return qt(control.name()) + QString::number(index);
 }
 
-// Sets one colour of the widget's palette, only when it differs: a new
+// A text and one colour of the palette, each set only when it differs:
+// rewriting an equal text would move the operator's cursor, and a new
 // palette repaints the widget and all its children.
-void setPaletteColor(QWidget* widget, QPalette::ColorRole role, Color color) {
-  const QColor shown = toQColor(color, QApplication::palette(widget));
-  if (widget->palette().color(role) == shown) return;
-  QPalette palette = widget->palette();
-  palette.setColor(role, shown);
-  widget->setPalette(palette);
+template <typename W>
+void syncTextAndColor(WidgetSync& sync, W* widget, const std::string& text, QPalette::ColorRole role, Color color) {
+  sync(widget->text(), qt(text), [widget](const QString& wanted) { widget->setText(wanted); });
+  sync(widget->palette().color(role), toQColor(color, QApplication::palette(widget)),
+       [widget, role](const QColor& wanted) {
+         QPalette palette = widget->palette();
+         palette.setColor(role, wanted);
+         widget->setPalette(palette);
+       });
 }
 
 // Compared with the widget's own flags, not with what a disabled or hidden
 // frame makes of them.
-void copyEnabledAndVisible(const Control& control, QWidget* widget) {
-  if (widget->isEnabledTo(widget->parentWidget()) != control.enabled()) widget->setEnabled(control.enabled());
-  if (widget->isVisibleTo(widget->parentWidget()) != control.visible()) widget->setVisible(control.visible());
+void syncEnabledAndVisible(WidgetSync& sync, const Control& control, QWidget* widget) {
+  sync(widget->isEnabledTo(widget->parentWidget()), control.enabled(), [widget](bool on) { widget->setEnabled(on); });
+  sync(widget->isVisibleTo(widget->parentWidget()), control.visible(), [widget](bool on) { widget->setVisible(on); });
 }
 
 }  // namespace
@@ -93,13 +101,16 @@ OptionIPView::OptionIPView(OptionIP& w, WindowEvents& events, QWidget* parent)
   nameForScreenReaders(*this);
 
   // Everything once, whatever its revision, then only what changes.
-  for (const Mirror& m : mirrors_) m.copy(0);
+  WidgetSync everything(WidgetSync::Mode::kApply);
+  for (const Mirror& m : mirrors_) m.sync(everything, 0);
   seen_ = checked_ = w_.feed().revision();
   connect(QAbstractEventDispatcher::instance(thread()), &QAbstractEventDispatcher::aboutToBlock, this,
           &OptionIPView::settle);
 }
 
-OptionIPView::~OptionIPView() { showPointer(Form::kDefaultPointer); }
+OptionIPView::~OptionIPView() {
+  if (wait_cursor_) showWaitPointer(false);
+}
 
 void OptionIPView::refresh() {
   refresh_timer_.stop();
@@ -107,8 +118,18 @@ void OptionIPView::refresh() {
   policy_.refreshed();
   const std::uint64_t since = seen_;
   seen_ = checked_ = w_.feed().revision();
+  WidgetSync apply(WidgetSync::Mode::kApply);
   for (const Mirror& m : mirrors_)
-    if (m.control->revision() > since) m.copy(since);
+    if (m.control->revision() > since) m.sync(apply, since);
+}
+
+bool OptionIPView::unshown() const {
+  WidgetSync compare(WidgetSync::Mode::kCompare);
+  for (const Mirror& m : mirrors_) {
+    if (m.control->revision() > seen_) m.sync(compare, seen_);
+    if (compare.differs()) return true;
+  }
+  return false;
 }
 
 // The handlers of this pass of the event loop are done: what they changed
@@ -124,6 +145,14 @@ void OptionIPView::settle() {
       return m.control != &bar && m.control->revision() > checked_;
     });
     checked_ = revision;
+    // Changes that only came back to what the window shows need no refresh.
+    if (!unshown()) {
+      seen_ = revision;
+      policy_.refreshed();
+      refresh_timer_.stop();
+      armed_for_.reset();
+      return;
+    }
     policy_.changed(now, settling);
   }
   const Nanos due = *policy_.due();
@@ -151,12 +180,12 @@ QWidget* OptionIPView::parentFor(const Control& control) {
 }
 
 void OptionIPView::addMirror(const Control& control, QWidget* widget, const QString& name,
-                             std::function<void()> copy) {
+                             std::function<void(WidgetSync&)> sync) {
   widget->setObjectName(name);
   widget->setGeometry(scale_.rect(control.geometry()));
-  mirrors_.push_back({&control, [&control, widget, copy = std::move(copy)](std::uint64_t) {
-                        copyEnabledAndVisible(control, widget);
-                        copy();
+  mirrors_.push_back({&control, [&control, widget, sync = std::move(sync)](WidgetSync& s, std::uint64_t) {
+                        syncEnabledAndVisible(s, control, widget);
+                        sync(s);
                       }});
 }
 
@@ -165,17 +194,14 @@ void OptionIPView::mirrorForm() {
   setObjectName(qt(form.name()));
   // The operator may resize the window; the controls keep their places.
   resize(scale_.x(form.geometry().width), scale_.y(form.geometry().height));
-  mirrors_.push_back({&form, [this, &form](std::uint64_t) {
-                        const QString title = qt(form.caption());
-                        if (windowTitle() != title) setWindowTitle(title);
-                        showPointer(form.mousePointer());
+  mirrors_.push_back({&form, [this, &form](WidgetSync& s, std::uint64_t) {
+                        s(windowTitle(), qt(form.caption()), [this](const QString& title) { setWindowTitle(title); });
+                        // The wait pointer is on or off, however often a nested wait sets it.
+                        s(wait_cursor_, form.mousePointer() == Form::kWaitPointer, [this](bool wait) { showWaitPointer(wait); });
                       }});
 }
 
-void OptionIPView::showPointer(int pointer) {
-  // The wait pointer is on or off, however often a nested wait sets it.
-  const bool wait = pointer == Form::kWaitPointer;
-  if (wait == wait_cursor_) return;
+void OptionIPView::showWaitPointer(bool wait) {
   wait_cursor_ = wait;
   if (wait)
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -186,9 +212,8 @@ void OptionIPView::showPointer(int pointer) {
 void OptionIPView::mirrorFrame(const Frame& frame, const QString& name) {
   auto* box = new QGroupBox(parentFor(frame));
   frames_[&frame] = box;
-  addMirror(frame, box, name, [box, &frame] {
-    const QString title = qt(frame.caption());
-    if (box->title() != title) box->setTitle(title);
+  addMirror(frame, box, name, [box, &frame](WidgetSync& s) {
+    s(box->title(), qt(frame.caption()), [box](const QString& title) { box->setTitle(title); });
   });
 }
 
@@ -197,10 +222,8 @@ void OptionIPView::mirrorLabel(const Label& label, const QString& name) {
   widget->setTextFormat(Qt::PlainText);
   widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   widget->setAutoFillBackground(true);
-  addMirror(label, widget, name, [widget, &label] {
-    const QString caption = qt(label.caption());
-    if (widget->text() != caption) widget->setText(caption);
-    setPaletteColor(widget, QPalette::Window, label.backColor());
+  addMirror(label, widget, name, [widget, &label](WidgetSync& s) {
+    syncTextAndColor(s, widget, label.caption(), QPalette::Window, label.backColor());
   });
 }
 
@@ -208,11 +231,8 @@ void OptionIPView::mirrorTextBox(TextBox& box, const QString& name) {
   auto* edit = new QLineEdit(parentFor(box));
   edit->setStyle(CachedPanelStyle::instance());
   connect(edit, &QLineEdit::textEdited, this, [&box](const QString& text) { box.setText(text.toStdString()); });
-  addMirror(box, edit, name, [edit, &box] {
-    // Rewriting an equal text would move the operator's cursor.
-    const QString text = qt(box.text());
-    if (edit->text() != text) edit->setText(text);
-    setPaletteColor(edit, QPalette::Base, box.backColor());
+  addMirror(box, edit, name, [edit, &box](WidgetSync& s) {
+    syncTextAndColor(s, edit, box.text(), QPalette::Base, box.backColor());
   });
 }
 
@@ -221,9 +241,8 @@ void OptionIPView::mirrorButton(Button& button, const QString& name) {
   // The handler may keep the event loop running for a while (a connect
   // waits up to two seconds); the window stays live meanwhile.
   connect(push, &QPushButton::clicked, this, [&button] { button.click(); });
-  addMirror(button, push, name, [push, &button] {
-    const QString caption = qt(button.caption());
-    if (push->text() != caption) push->setText(caption);
+  addMirror(button, push, name, [push, &button](WidgetSync& s) {
+    s(push->text(), qt(button.caption()), [push](const QString& caption) { push->setText(caption); });
   });
 }
 
@@ -237,32 +256,31 @@ void OptionIPView::mirrorComboBox(ComboBox& combo, const QString& name) {
   connect(widget, &QComboBox::activated, this, [&combo](int index) { combo.setListIndex(index); });
   connect(widget->lineEdit(), &QLineEdit::textEdited, this,
           [&combo, widget](const QString& text) { combo.setListIndex(widget->findText(text)); });
-  addMirror(combo, widget, name, [widget, &combo] {
+  addMirror(combo, widget, name, [widget, &combo](WidgetSync& s) {
     QStringList items;
     for (const std::string& item : combo.items()) items << qt(item);
     bool same_items = widget->count() == items.size();
     for (int i = 0; same_items && i < items.size(); ++i) same_items = widget->itemText(i) == items[i];
-    if (!same_items) {
+    s(same_items, true, [widget, &items](bool) {
       widget->clear();
       widget->addItems(items);
-    }
+    });
     // What the entry field shows is the choice: a typed text that names no
-    // entry is no choice at all.
-    const int index = combo.listIndex();
-    if (!same_items || widget->findText(widget->currentText()) != index) {
+    // entry is no choice at all. New entries are chosen anew.
+    const int shown = same_items ? widget->findText(widget->currentText()) : kNoChoiceShown;
+    s(shown, combo.listIndex(), [widget](int index) {
       widget->setCurrentIndex(index);
       widget->setEditText(widget->itemText(index));
-    }
+    });
   });
 }
 
 void OptionIPView::mirrorProgressBar(const ProgressBar& bar, const QString& name) {
-  auto* widget = new QProgressBar(parentFor(bar));
+  auto* widget = new ProgressBarView(parentFor(bar));
   widget->setRange(bar.minimum(), bar.maximum());
   widget->setTextVisible(false);
-  addMirror(bar, widget, name, [widget, &bar] {
-    const int value = static_cast<int>(std::lround(bar.value()));
-    if (widget->value() != value) widget->setValue(value);
+  addMirror(bar, widget, name, [widget, &bar](WidgetSync& s) {
+    s(widget->value(), static_cast<int>(std::lround(bar.value())), [widget](int value) { widget->showValue(value); });
   });
 }
 
@@ -270,9 +288,9 @@ void OptionIPView::mirrorTable(const ResultsTable& table) {
   auto* grid = new ResultsTableView(table, scale_, parentFor(table));
   grid->setObjectName(qt(table.name()));
   grid->setGeometry(scale_.rect(table.geometry()));
-  mirrors_.push_back({&table, [grid, &table](std::uint64_t since) {
-                        copyEnabledAndVisible(table, grid);
-                        grid->copyFrom(since);
+  mirrors_.push_back({&table, [grid, &table](WidgetSync& s, std::uint64_t since) {
+                        syncEnabledAndVisible(s, table, grid);
+                        grid->syncFrom(s, since);
                       }});
 }
 

@@ -21,6 +21,7 @@
 #include "ui/window_events.h"
 #include "view/refresh_policy.h"
 #include "view/twips.h"
+#include "view/widget_sync.h"
 
 namespace rtupoll {
 
@@ -41,9 +42,11 @@ class OptionIPView : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Brings the widgets of one control to the model, or only compares them:
+  // whatever changed after revision `since`.
   struct Mirror {
     const Control* control;
-    std::function<void(std::uint64_t since)> copy;
+    std::function<void(WidgetSync&, std::uint64_t since)> sync;
   };
 
   void mirrorForm();
@@ -56,13 +59,15 @@ class OptionIPView : public QWidget {
   void mirrorTable(const ResultsTable& table);
 
   // Places the widget at the control's geometry, inside its frame if it has
-  // one, and mirrors enabled and visible as well as what `copy` copies.
+  // one, and mirrors enabled and visible as well as what `sync` looks at.
   void addMirror(const Control& control, QWidget* widget, const QString& name,
-                 std::function<void()> copy);
+                 std::function<void(WidgetSync&)> sync);
   QWidget* parentFor(const Control& control);
   // Runs whenever the event loop is about to wait.
   void settle();
-  void showPointer(int pointer);
+  // Whether a refresh now would change any widget.
+  bool unshown() const;
+  void showWaitPointer(bool wait);
 
   OptionIP& w_;
   WindowEvents& events_;
