@@ -113,6 +113,7 @@ OptionIPView::~OptionIPView() {
 }
 
 void OptionIPView::refresh() {
+  refresh_posted_ = false;
   refresh_timer_.stop();
   armed_for_.reset();
   policy_.refreshed();
@@ -121,6 +122,13 @@ void OptionIPView::refresh() {
   WidgetSync apply(WidgetSync::Mode::kApply);
   for (const Mirror& m : mirrors_)
     if (m.control->revision() > since) m.sync(apply, since);
+}
+
+// No reload or poll step to come and no answer awaited: the model stays as
+// it is until a tick of a one-second clock, so waiting for quiet would only
+// cost a wake-up of its own.
+bool OptionIPView::modelAtRest() const {
+  return !w_.tloading.enabled() && !w_.Timer4.enabled() && !events_.poll().outstanding.active;
 }
 
 bool OptionIPView::unshown() const {
@@ -156,8 +164,10 @@ void OptionIPView::settle() {
     policy_.changed(now, settling);
   }
   const Nanos due = *policy_.due();
-  if (due <= now) {
-    refresh();
+  if (due <= now || modelAtRest()) {
+    // As an event of its own: whoever waits for the next event sees it.
+    if (!refresh_posted_) QMetaObject::invokeMethod(this, &OptionIPView::refresh, Qt::QueuedConnection);
+    refresh_posted_ = true;
   } else if (armed_for_ != due) {
     armed_for_ = due;
     refresh_timer_.start(std::chrono::ceil<std::chrono::milliseconds>(due - now));

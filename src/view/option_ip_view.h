@@ -6,7 +6,9 @@
 // the view notes whether the model changed; a refresh, which copies just the
 // controls that changed since the last one, follows when RefreshPolicy says
 // so: in the same pass when it is due, otherwise from a timer armed for
-// that moment, which other events may well overtake.
+// that moment, which other events may well overtake. When the model is at
+// rest (a poll cycle has ended) it follows at once, and when the changes
+// came back to what the window shows, not at all.
 
 #include <QTimer>
 #include <QWidget>
@@ -67,6 +69,7 @@ class OptionIPView : public QWidget {
   void settle();
   // Whether a refresh now would change any widget.
   bool unshown() const;
+  bool modelAtRest() const;
   void showWaitPointer(bool wait);
 
   OptionIP& w_;
@@ -77,6 +80,7 @@ class OptionIPView : public QWidget {
   RefreshPolicy policy_;
   QTimer refresh_timer_;
   std::optional<RefreshPolicy::Nanos> armed_for_;
+  bool refresh_posted_ = false;
   std::uint64_t seen_ = 0;     // the model's revision at the last refresh
   std::uint64_t checked_ = 0;  // and when the loop last waited
   bool wait_cursor_ = false;
