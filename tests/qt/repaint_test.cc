@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPaintEvent>
-#include <QProgressBar>
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QTemporaryDir>
@@ -48,14 +47,18 @@ int differingPixels(const QImage& a, const QImage& b) {
   return differing;
 }
 
-// The paint events a widget gets, as the regions they repaint.
+// The paint events of the window's widget of that name, as the regions
+// they repaint.
 class PaintSpy : public QObject {
  public:
-  explicit PaintSpy(QWidget* widget) { widget->installEventFilter(this); }
+  PaintSpy(const QWidget& window, const char* name) : watched(window.findChild<QWidget*>(name)) {
+    if (watched != nullptr) watched->installEventFilter(this);
+  }
   bool eventFilter(QObject* /*watched*/, QEvent* event) override {
     if (event->type() == QEvent::Paint) regions.push_back(static_cast<QPaintEvent*>(event)->region());
     return false;
   }
+  QWidget* const watched;
   std::vector<QRegion> regions;
 };
 
@@ -158,12 +161,6 @@ class ScreenTest : public ::testing::Test {
   }
   ~ScreenTest() override { QApplication::setCursorFlashTime(flash_time_); }
 
-  template <typename W>
-  W* widget(const char* name) {
-    W* found = view.findChild<W*>(name);
-    if (found == nullptr) ADD_FAILURE() << "no widget " << name;
-    return found;
-  }
   // Until the view has caught up with the model and painted it.
   void settle() {
     waitUntil(env, [] { return false; }, 150ms);
@@ -204,15 +201,14 @@ TEST_F(ScreenTest, WhatTheScreenShowsIsWhatAFullRepaintDraws) {
 }
 
 TEST_F(ScreenTest, TheBarRepaintsOnlyTheStretchItMovedOver) {
-  auto* bar = widget<QProgressBar>("bar0");
-  ASSERT_NE(bar, nullptr);
-  PaintSpy spy(bar);
+  PaintSpy spy(view, "bar0");
+  ASSERT_NE(spy.watched, nullptr);
   for (int value = 10; value <= 970; value += 60) {
     model.bar[0].setValue(static_cast<float>(value));
     settle();
   }
   ASSERT_GE(spy.regions.size(), 10u);
-  for (const QRegion& region : spy.regions) EXPECT_LT(region.boundingRect().width(), bar->width() / 4);
+  for (const QRegion& region : spy.regions) EXPECT_LT(region.boundingRect().width(), spy.watched->width() / 4);
   // As QProgressBar does, the bar is repainted once it has moved a chunk,
   // and at either end.
   model.bar[0].setValue(1000);
@@ -221,9 +217,9 @@ TEST_F(ScreenTest, TheBarRepaintsOnlyTheStretchItMovedOver) {
 }
 
 TEST_F(ScreenTest, AChangeBackToWhatIsShownRepaintsNothing) {
-  auto* label = widget<QLabel>("lblStatus1");
+  PaintSpy spy(view, "lblStatus1");
+  auto* label = qobject_cast<QLabel*>(spy.watched);
   ASSERT_NE(label, nullptr);
-  PaintSpy spy(label);
   // A poll step's "Transmit" and its answer's "Received", both in one pass.
   model.lblStatus[1].setCaption("Transmit");
   model.lblStatus[1].setCaption("Label3");
