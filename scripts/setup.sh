@@ -10,7 +10,8 @@ RTUPOLL_BUILD="$RTUPOLL_ROOT/build"
 # sizes), fonts-liberation2 (the window's font); simulator: libmodbus-dev;
 # tests: libgtest-dev googletest, locales (the sources from which the tests
 # make a locale with a decimal comma); screenshots: xvfb xauth imagemagick;
-# peer for the benchmarks: mbpoll; the Debian package and its check: dpkg-dev
+# peer for the benchmarks: mbpoll; their instruction counts: valgrind
+# (callgrind); the Debian package and its check: dpkg-dev
 # (dpkg-shlibdeps) desktop-file-utils appstream; the screen-reader check:
 # python3-pyatspi at-spi2-core dbus; link-fault tests, slow-link proxy and
 # their benchmark: python3, nftables and iproute2 (links broken inside a
@@ -21,7 +22,7 @@ RTUPOLL_PACKAGES=(
   libmodbus-dev
   libgtest-dev googletest locales
   xvfb xauth imagemagick
-  mbpoll
+  mbpoll valgrind
   dpkg-dev desktop-file-utils appstream
   python3-pyatspi at-spi2-core dbus
   python3 nftables iproute2 xdotool

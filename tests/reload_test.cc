@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "runtime/timer_bursts.h"
 #include "support/window_fixture.h"
 
 namespace rtupoll::testing {
@@ -82,7 +83,8 @@ TEST_F(ReloadTest, ASavedSlotThatStaysDownIsCountedDownAndReloaded) {
   EXPECT_EQ(w.Label4.caption(), "Gagal koneksi...0");
   EXPECT_FALSE(w.Timer2.enabled());
   EXPECT_TRUE(w.tloading.enabled());
-  advance(5ms);
+  // The reload timer's first burst of ticks.
+  advance(kBurstPeriod);
   EXPECT_FALSE(w.Label4.visible());
   // The second pass closes the failed socket and tries again.
   device[2].setMode(FakeDevice::Mode::kAnswer);

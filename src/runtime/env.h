@@ -21,9 +21,17 @@ namespace rtupoll {
 
 using Nanos = std::chrono::nanoseconds;
 
-// A periodic timer. The first tick comes one interval after start(). A
+// A periodic timer. No tick comes before its time: the first is due one
+// interval after start(), each next one an interval later. A timer faster
+// than kBurstBelow (runtime/timer_bursts.h) delivers its ticks in bursts:
+// every ticksPerWake(interval) intervals, the ticks due by then, one after
+// another, each a call of its own; any other timer ticks at its time. A
 // timer's tick is never delivered while that timer's previous tick is still
-// running (other timers' ticks and socket events are).
+// running (other timers' ticks and socket events are). A tick that runs
+// longer than its timer's burst (it waits for events) ends the burst: the
+// ticks left in it are dropped, as ticks missed meanwhile, and the next
+// burst comes a whole burst after it returned. A stop or a restart inside a
+// tick drops the rest of the burst too.
 class TimerDriver {
  public:
   virtual ~TimerDriver() = default;

@@ -3,8 +3,12 @@
 #include <QCoreApplication>
 #include <QLocale>
 
+#include <chrono>
+#include <cstdint>
+
 #include "runtime/qt_socket.h"
 #include "runtime/system_files.h"
+#include "runtime/timer_bursts.h"
 
 namespace rtupoll {
 
@@ -16,15 +20,39 @@ class QtTimer : public TimerDriver {
     // The poll clock must keep its second to the millisecond; Qt's default
     // coarse timers may drift by 5 %.
     timer_.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { on_tick_(); });
+    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { burst(); });
   }
 
-  void start(std::chrono::milliseconds interval) override { timer_.start(interval); }
-  void stop() override { timer_.stop(); }
+  void start(std::chrono::milliseconds interval) override {
+    ++generation_;
+    ticks_per_wake_ = ticksPerWake(interval);
+    timer_.start(interval * ticks_per_wake_);
+  }
+  void stop() override {
+    ++generation_;
+    timer_.stop();
+  }
 
  private:
+  void burst() {
+    const std::uint64_t generation = generation_;
+    const auto period = std::chrono::milliseconds(timer_.interval());
+    for (int tick = 0; tick < ticks_per_wake_; ++tick) {
+      const auto began = std::chrono::steady_clock::now();
+      on_tick_();
+      if (generation_ != generation) return;  // stopped or restarted by the tick
+      if (std::chrono::steady_clock::now() - began > period) {
+        // It waited for events: what else came due meanwhile is dropped.
+        timer_.start();
+        return;
+      }
+    }
+  }
+
   std::function<void()> on_tick_;
   QTimer timer_;
+  int ticks_per_wake_ = 1;
+  std::uint64_t generation_ = 0;
 };
 
 }  // namespace

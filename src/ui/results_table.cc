@@ -17,6 +17,8 @@ void ResultsTable::reshape(int rows, int cols) {
     }
   cells_ = std::move(cells);
   cell_revisions_ = std::move(revisions);
+  row_revisions_.resize(static_cast<std::size_t>(rows));
+  col_revisions_.resize(static_cast<std::size_t>(cols));
   col_widths_.resize(static_cast<std::size_t>(cols), kDefaultColumnWidth);
   rows_ = rows;
   cols_ = cols;
@@ -49,11 +51,21 @@ bool ResultsTable::setText(int row, int col, const std::string& text) {
   cell = text;
   touch();
   cell_revisions_[static_cast<std::size_t>(row * cols_ + col)] = revision();
+  row_revisions_[static_cast<std::size_t>(row)] = revision();
+  col_revisions_[static_cast<std::size_t>(col)] = revision();
   return true;
 }
 
 std::uint64_t ResultsTable::cellRevision(int row, int col) const {
   return contains(row, col) ? cell_revisions_[static_cast<std::size_t>(row * cols_ + col)] : 0;
+}
+
+std::uint64_t ResultsTable::rowRevision(int row) const {
+  return row >= 0 && row < rows_ ? row_revisions_[static_cast<std::size_t>(row)] : 0;
+}
+
+std::uint64_t ResultsTable::colRevision(int col) const {
+  return col >= 0 && col < cols_ ? col_revisions_[static_cast<std::size_t>(col)] : 0;
 }
 
 }  // namespace rtupoll

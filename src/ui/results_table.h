@@ -39,6 +39,10 @@ class ResultsTable : public Control {
   // When the cell last changed, on the window's revision scale; lets a view
   // copy only the cells that changed since it last looked.
   std::uint64_t cellRevision(int row, int col) const;
+  // When a cell of the row, or of the column, last changed: a view need
+  // only look at the cells where a newer row meets a newer column.
+  std::uint64_t rowRevision(int row) const;
+  std::uint64_t colRevision(int col) const;
 
  private:
   void reshape(int rows, int cols);
@@ -49,6 +53,8 @@ class ResultsTable : public Control {
   std::vector<int> col_widths_;
   std::vector<std::string> cells_;  // row-major
   std::vector<std::uint64_t> cell_revisions_;
+  std::vector<std::uint64_t> row_revisions_;
+  std::vector<std::uint64_t> col_revisions_;
 };
 
 }  // namespace rtupoll

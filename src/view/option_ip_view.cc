@@ -1,36 +1,38 @@
 #include "view/option_ip_view.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "view/accessible_names.h"
+#include "view/cached_panel_style.h"
 #include "view/color_mapping.h"
+#include "view/progress_bar_view.h"
 #include "view/results_table_view.h"
+#include "view/widget_sync.h"
 #include "view/window_font.h"
 
 namespace rtupoll {
 
 namespace {
 
-// Refreshes come at most this often, 25 a second: smooth enough for a
-// progress bar and status texts. While a saved device is down the progress
-// bar moves 200 times a second, and each refresh repaints it.
-constexpr std::chrono::milliseconds kRefreshDelay(40);
-// A change that comes sooner than that after the last refresh waits for the
-// next change that comes later (the reload sequence changes the bar every
-// 5 ms), or at the latest this long: a refresh of its own would wake the
-// event loop once more for every frame.
-constexpr std::chrono::milliseconds kLatestRefresh(2 * kRefreshDelay);
+using Nanos = RefreshPolicy::Nanos;
+
+Nanos monotonicNow() { return std::chrono::steady_clock::now().time_since_epoch(); }
 
 QString qt(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// Stands for "no entry shown" when the entries themselves are about to change.
+constexpr int kNoChoiceShown = -2;
 
 // Widgets of a control array are named like the control with its index
 // ("txtIP0"), so that they can be found by name.
@@ -38,21 +40,25 @@ QString indexed(const Control& control, std::size_t index) {
   return qt(control.name()) + QString::number(index);
 }
 
-// Sets one colour of the widget's palette, only when it differs: a new
+// A text and one colour of the palette, each set only when it differs:
+// rewriting an equal text would move the operator's cursor, and a new
 // palette repaints the widget and all its children.
-void setPaletteColor(QWidget* widget, QPalette::ColorRole role, Color color) {
-  const QColor shown = toQColor(color, QApplication::palette(widget));
-  if (widget->palette().color(role) == shown) return;
-  QPalette palette = widget->palette();
-  palette.setColor(role, shown);
-  widget->setPalette(palette);
+template <typename W>
+void syncTextAndColor(WidgetSync& sync, W* widget, const std::string& text, QPalette::ColorRole role, Color color) {
+  sync(widget->text(), qt(text), [widget](const QString& wanted) { widget->setText(wanted); });
+  sync(widget->palette().color(role), toQColor(color, QApplication::palette(widget)),
+       [widget, role](const QColor& wanted) {
+         QPalette palette = widget->palette();
+         palette.setColor(role, wanted);
+         widget->setPalette(palette);
+       });
 }
 
 // Compared with the widget's own flags, not with what a disabled or hidden
 // frame makes of them.
-void copyEnabledAndVisible(const Control& control, QWidget* widget) {
-  if (widget->isEnabledTo(widget->parentWidget()) != control.enabled()) widget->setEnabled(control.enabled());
-  if (widget->isVisibleTo(widget->parentWidget()) != control.visible()) widget->setVisible(control.visible());
+void syncEnabledAndVisible(WidgetSync& sync, const Control& control, QWidget* widget) {
+  sync(widget->isEnabledTo(widget->parentWidget()), control.enabled(), [widget](bool on) { widget->setEnabled(on); });
+  sync(widget->isVisibleTo(widget->parentWidget()), control.visible(), [widget](bool on) { widget->setVisible(on); });
 }
 
 }  // namespace
@@ -60,9 +66,11 @@ void copyEnabledAndVisible(const Control& control, QWidget* widget) {
 OptionIPView::OptionIPView(OptionIP& w, WindowEvents& events, QWidget* parent)
     : QWidget(parent), w_(w), events_(events), scale_(*this) {
   refresh_timer_.setSingleShot(true);
-  refresh_timer_.setInterval(kLatestRefresh);
-  connect(&refresh_timer_, &QTimer::timeout, this, &OptionIPView::refresh);
-  since_refresh_.start();
+  refresh_timer_.setTimerType(Qt::PreciseTimer);
+  connect(&refresh_timer_, &QTimer::timeout, this, [this] {
+    armed_for_.reset();
+    settle();
+  });
   setFont(windowFont(scale_));
 
   mirrorForm();
@@ -93,35 +101,76 @@ OptionIPView::OptionIPView(OptionIP& w, WindowEvents& events, QWidget* parent)
   nameForScreenReaders(*this);
 
   // Everything once, whatever its revision, then only what changes.
-  for (const Mirror& m : mirrors_) m.copy(0);
-  seen_ = w_.feed().revision();
-  w_.feed().setListener([this] { scheduleRefresh(); });
+  WidgetSync everything(WidgetSync::Mode::kApply);
+  for (const Mirror& m : mirrors_) m.sync(everything, 0);
+  seen_ = checked_ = w_.feed().revision();
+  connect(QAbstractEventDispatcher::instance(thread()), &QAbstractEventDispatcher::aboutToBlock, this,
+          &OptionIPView::settle);
 }
 
 OptionIPView::~OptionIPView() {
-  w_.feed().setListener({});
-  showPointer(Form::kDefaultPointer);
+  if (wait_cursor_) showWaitPointer(false);
 }
 
 void OptionIPView::refresh() {
-  refresh_timer_.stop();
   refresh_posted_ = false;
-  since_refresh_.restart();
+  refresh_timer_.stop();
+  armed_for_.reset();
+  policy_.refreshed();
   const std::uint64_t since = seen_;
-  seen_ = w_.feed().revision();
+  seen_ = checked_ = w_.feed().revision();
+  WidgetSync apply(WidgetSync::Mode::kApply);
   for (const Mirror& m : mirrors_)
-    if (m.control->revision() > since) m.copy(since);
+    if (m.control->revision() > since) m.sync(apply, since);
 }
 
-// Called inside the model's handlers: the refresh itself runs once they are
-// done, in the same wake-up of the event loop when the last one is old enough.
-void OptionIPView::scheduleRefresh() {
-  if (refresh_posted_) return;
-  if (since_refresh_.elapsed() >= kRefreshDelay.count()) {
+// No reload or poll step to come and no answer awaited: the model stays as
+// it is until a tick of a one-second clock, so waiting for quiet would only
+// cost a wake-up of its own.
+bool OptionIPView::modelAtRest() const {
+  return !w_.tloading.enabled() && !w_.Timer4.enabled() && !events_.poll().outstanding.active;
+}
+
+bool OptionIPView::unshown() const {
+  WidgetSync compare(WidgetSync::Mode::kCompare);
+  for (const Mirror& m : mirrors_) {
+    if (m.control->revision() > seen_) m.sync(compare, seen_);
+    if (compare.differs()) return true;
+  }
+  return false;
+}
+
+// The handlers of this pass of the event loop are done: what they changed
+// is noted, and the refresh runs now if it is due, or else a timer is armed
+// for it (a wake-up of its own only if nothing else comes first).
+void OptionIPView::settle() {
+  const std::uint64_t revision = w_.feed().revision();
+  if (revision == checked_ && !policy_.due()) return;
+  const Nanos now = monotonicNow();
+  if (revision != checked_) {
+    const ProgressBar& bar = w_.bar[0];
+    const bool settling = std::any_of(mirrors_.begin(), mirrors_.end(), [this, &bar](const Mirror& m) {
+      return m.control != &bar && m.control->revision() > checked_;
+    });
+    checked_ = revision;
+    // Changes that only came back to what the window shows need no refresh.
+    if (!unshown()) {
+      seen_ = revision;
+      policy_.refreshed();
+      refresh_timer_.stop();
+      armed_for_.reset();
+      return;
+    }
+    policy_.changed(now, settling);
+  }
+  const Nanos due = *policy_.due();
+  if (due <= now || modelAtRest()) {
+    // As an event of its own: whoever waits for the next event sees it.
+    if (!refresh_posted_) QMetaObject::invokeMethod(this, &OptionIPView::refresh, Qt::QueuedConnection);
     refresh_posted_ = true;
-    QMetaObject::invokeMethod(this, &OptionIPView::refresh, Qt::QueuedConnection);
-  } else if (!refresh_timer_.isActive()) {
-    refresh_timer_.start();
+  } else if (armed_for_ != due) {
+    armed_for_ = due;
+    refresh_timer_.start(std::chrono::ceil<std::chrono::milliseconds>(due - now));
   }
 }
 
@@ -141,12 +190,12 @@ QWidget* OptionIPView::parentFor(const Control& control) {
 }
 
 void OptionIPView::addMirror(const Control& control, QWidget* widget, const QString& name,
-                             std::function<void()> copy) {
+                             std::function<void(WidgetSync&)> sync) {
   widget->setObjectName(name);
   widget->setGeometry(scale_.rect(control.geometry()));
-  mirrors_.push_back({&control, [&control, widget, copy = std::move(copy)](std::uint64_t) {
-                        copyEnabledAndVisible(control, widget);
-                        copy();
+  mirrors_.push_back({&control, [&control, widget, sync = std::move(sync)](WidgetSync& s, std::uint64_t) {
+                        syncEnabledAndVisible(s, control, widget);
+                        sync(s);
                       }});
 }
 
@@ -155,17 +204,14 @@ void OptionIPView::mirrorForm() {
   setObjectName(qt(form.name()));
   // The operator may resize the window; the controls keep their places.
   resize(scale_.x(form.geometry().width), scale_.y(form.geometry().height));
-  mirrors_.push_back({&form, [this, &form](std::uint64_t) {
-                        const QString title = qt(form.caption());
-                        if (windowTitle() != title) setWindowTitle(title);
-                        showPointer(form.mousePointer());
+  mirrors_.push_back({&form, [this, &form](WidgetSync& s, std::uint64_t) {
+                        s(windowTitle(), qt(form.caption()), [this](const QString& title) { setWindowTitle(title); });
+                        // The wait pointer is on or off, however often a nested wait sets it.
+                        s(wait_cursor_, form.mousePointer() == Form::kWaitPointer, [this](bool wait) { showWaitPointer(wait); });
                       }});
 }
 
-void OptionIPView::showPointer(int pointer) {
-  // The wait pointer is on or off, however often a nested wait sets it.
-  const bool wait = pointer == Form::kWaitPointer;
-  if (wait == wait_cursor_) return;
+void OptionIPView::showWaitPointer(bool wait) {
   wait_cursor_ = wait;
   if (wait)
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -176,9 +222,8 @@ void OptionIPView::showPointer(int pointer) {
 void OptionIPView::mirrorFrame(const Frame& frame, const QString& name) {
   auto* box = new QGroupBox(parentFor(frame));
   frames_[&frame] = box;
-  addMirror(frame, box, name, [box, &frame] {
-    const QString title = qt(frame.caption());
-    if (box->title() != title) box->setTitle(title);
+  addMirror(frame, box, name, [box, &frame](WidgetSync& s) {
+    s(box->title(), qt(frame.caption()), [box](const QString& title) { box->setTitle(title); });
   });
 }
 
@@ -187,21 +232,17 @@ void OptionIPView::mirrorLabel(const Label& label, const QString& name) {
   widget->setTextFormat(Qt::PlainText);
   widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   widget->setAutoFillBackground(true);
-  addMirror(label, widget, name, [widget, &label] {
-    const QString caption = qt(label.caption());
-    if (widget->text() != caption) widget->setText(caption);
-    setPaletteColor(widget, QPalette::Window, label.backColor());
+  addMirror(label, widget, name, [widget, &label](WidgetSync& s) {
+    syncTextAndColor(s, widget, label.caption(), QPalette::Window, label.backColor());
   });
 }
 
 void OptionIPView::mirrorTextBox(TextBox& box, const QString& name) {
   auto* edit = new QLineEdit(parentFor(box));
+  edit->setStyle(CachedPanelStyle::instance());
   connect(edit, &QLineEdit::textEdited, this, [&box](const QString& text) { box.setText(text.toStdString()); });
-  addMirror(box, edit, name, [edit, &box] {
-    // Rewriting an equal text would move the operator's cursor.
-    const QString text = qt(box.text());
-    if (edit->text() != text) edit->setText(text);
-    setPaletteColor(edit, QPalette::Base, box.backColor());
+  addMirror(box, edit, name, [edit, &box](WidgetSync& s) {
+    syncTextAndColor(s, edit, box.text(), QPalette::Base, box.backColor());
   });
 }
 
@@ -210,9 +251,8 @@ void OptionIPView::mirrorButton(Button& button, const QString& name) {
   // The handler may keep the event loop running for a while (a connect
   // waits up to two seconds); the window stays live meanwhile.
   connect(push, &QPushButton::clicked, this, [&button] { button.click(); });
-  addMirror(button, push, name, [push, &button] {
-    const QString caption = qt(button.caption());
-    if (push->text() != caption) push->setText(caption);
+  addMirror(button, push, name, [push, &button](WidgetSync& s) {
+    s(push->text(), qt(button.caption()), [push](const QString& caption) { push->setText(caption); });
   });
 }
 
@@ -226,32 +266,31 @@ void OptionIPView::mirrorComboBox(ComboBox& combo, const QString& name) {
   connect(widget, &QComboBox::activated, this, [&combo](int index) { combo.setListIndex(index); });
   connect(widget->lineEdit(), &QLineEdit::textEdited, this,
           [&combo, widget](const QString& text) { combo.setListIndex(widget->findText(text)); });
-  addMirror(combo, widget, name, [widget, &combo] {
+  addMirror(combo, widget, name, [widget, &combo](WidgetSync& s) {
     QStringList items;
     for (const std::string& item : combo.items()) items << qt(item);
     bool same_items = widget->count() == items.size();
     for (int i = 0; same_items && i < items.size(); ++i) same_items = widget->itemText(i) == items[i];
-    if (!same_items) {
+    s(same_items, true, [widget, &items](bool) {
       widget->clear();
       widget->addItems(items);
-    }
+    });
     // What the entry field shows is the choice: a typed text that names no
-    // entry is no choice at all.
-    const int index = combo.listIndex();
-    if (!same_items || widget->findText(widget->currentText()) != index) {
+    // entry is no choice at all. New entries are chosen anew.
+    const int shown = same_items ? widget->findText(widget->currentText()) : kNoChoiceShown;
+    s(shown, combo.listIndex(), [widget](int index) {
       widget->setCurrentIndex(index);
       widget->setEditText(widget->itemText(index));
-    }
+    });
   });
 }
 
 void OptionIPView::mirrorProgressBar(const ProgressBar& bar, const QString& name) {
-  auto* widget = new QProgressBar(parentFor(bar));
+  auto* widget = new ProgressBarView(parentFor(bar));
   widget->setRange(bar.minimum(), bar.maximum());
   widget->setTextVisible(false);
-  addMirror(bar, widget, name, [widget, &bar] {
-    const int value = static_cast<int>(std::lround(bar.value()));
-    if (widget->value() != value) widget->setValue(value);
+  addMirror(bar, widget, name, [widget, &bar](WidgetSync& s) {
+    s(widget->value(), static_cast<int>(std::lround(bar.value())), [widget](int value) { widget->showValue(value); });
   });
 }
 
@@ -259,9 +298,9 @@ void OptionIPView::mirrorTable(const ResultsTable& table) {
   auto* grid = new ResultsTableView(table, scale_, parentFor(table));
   grid->setObjectName(qt(table.name()));
   grid->setGeometry(scale_.rect(table.geometry()));
-  mirrors_.push_back({&table, [grid, &table](std::uint64_t since) {
-                        copyEnabledAndVisible(table, grid);
-                        grid->copyFrom(since);
+  mirrors_.push_back({&table, [grid, &table](WidgetSync& s, std::uint64_t since) {
+                        syncEnabledAndVisible(s, table, grid);
+                        grid->syncFrom(s, since);
                       }});
 }
 

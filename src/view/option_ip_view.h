@@ -2,23 +2,28 @@
 
 // The window OptionIP on screen. The model (OptionIP) holds every control's
 // state; this widget only mirrors it and hands the operator's typing,
-// choices and clicks back to it. Every model change merely schedules one
-// coalesced refresh, at most about once a screen frame, which copies just the
-// controls that changed since the last one: the reload sequence moves the
-// progress bar 200 times a second, far more often than a screen can show.
+// choices and clicks back to it. Each time the event loop is about to wait,
+// the view notes whether the model changed; a refresh, which copies just the
+// controls that changed since the last one, follows when RefreshPolicy says
+// so: in the same pass when it is due, otherwise from a timer armed for
+// that moment, which other events may well overtake. When the model is at
+// rest (a poll cycle has ended) it follows at once, and when the changes
+// came back to what the window shows, not at all.
 
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "ui/option_ip.h"
 #include "ui/window_events.h"
+#include "view/refresh_policy.h"
 #include "view/twips.h"
+#include "view/widget_sync.h"
 
 namespace rtupoll {
 
@@ -39,9 +44,11 @@ class OptionIPView : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Brings the widgets of one control to the model, or only compares them:
+  // whatever changed after revision `since`.
   struct Mirror {
     const Control* control;
-    std::function<void(std::uint64_t since)> copy;
+    std::function<void(WidgetSync&, std::uint64_t since)> sync;
   };
 
   void mirrorForm();
@@ -54,22 +61,28 @@ class OptionIPView : public QWidget {
   void mirrorTable(const ResultsTable& table);
 
   // Places the widget at the control's geometry, inside its frame if it has
-  // one, and mirrors enabled and visible as well as what `copy` copies.
+  // one, and mirrors enabled and visible as well as what `sync` looks at.
   void addMirror(const Control& control, QWidget* widget, const QString& name,
-                 std::function<void()> copy);
+                 std::function<void(WidgetSync&)> sync);
   QWidget* parentFor(const Control& control);
-  void scheduleRefresh();
-  void showPointer(int pointer);
+  // Runs whenever the event loop is about to wait.
+  void settle();
+  // Whether a refresh now would change any widget.
+  bool unshown() const;
+  bool modelAtRest() const;
+  void showWaitPointer(bool wait);
 
   OptionIP& w_;
   WindowEvents& events_;
   TwipScale scale_;
   std::map<const Control*, QWidget*> frames_;
   std::vector<Mirror> mirrors_;
+  RefreshPolicy policy_;
   QTimer refresh_timer_;
-  QElapsedTimer since_refresh_;
+  std::optional<RefreshPolicy::Nanos> armed_for_;
   bool refresh_posted_ = false;
-  std::uint64_t seen_ = 0;
+  std::uint64_t seen_ = 0;     // the model's revision at the last refresh
+  std::uint64_t checked_ = 0;  // and when the loop last waited
   bool wait_cursor_ = false;
 };
 

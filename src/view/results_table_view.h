@@ -12,6 +12,7 @@
 
 #include "ui/results_table.h"
 #include "view/twips.h"
+#include "view/widget_sync.h"
 
 namespace rtupoll {
 
@@ -19,13 +20,13 @@ class ResultsTableView : public QTableWidget {
  public:
   ResultsTableView(const ResultsTable& table, TwipScale scale, QWidget* parent);
 
-  // Takes over the grid's shape and sizes, and the text of every cell that
-  // changed after revision `since` of the window.
-  void copyFrom(std::uint64_t since);
+  // Takes over (or compares) the grid's shape and sizes, and the text of
+  // every cell that changed after revision `since` of the window.
+  void syncFrom(WidgetSync& sync, std::uint64_t since);
 
  private:
-  void copyShape();
-  void copyCell(int row, int col);
+  void syncShape(WidgetSync& sync);
+  void syncCell(WidgetSync& sync, int row, int col);
 
   const ResultsTable& table_;
   TwipScale scale_;

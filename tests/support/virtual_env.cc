@@ -4,6 +4,8 @@
 #include <cassert>
 #include <limits>
 
+#include "runtime/timer_bursts.h"
+
 namespace rtupoll {
 
 class VirtualEnv::VirtualTimer : public TimerDriver {
@@ -15,11 +17,11 @@ class VirtualEnv::VirtualTimer : public TimerDriver {
   ~VirtualTimer() override { std::erase(env_.timers_, this); }
 
   void start(std::chrono::milliseconds interval) override {
-    interval_ = interval;
+    ticks_per_wake_ = ticksPerWake(interval);
+    period_ = interval * ticks_per_wake_;
     running_ = true;
     ++generation_;  // a restarted timer is a new timer, as in Qt
-    due_ = env_.now_ + interval_;
-    seq_ = ++env_.seq_;
+    nextBurst(env_.now_ + period_);
   }
   void stop() override { running_ = false; }
 
@@ -28,25 +30,39 @@ class VirtualEnv::VirtualTimer : public TimerDriver {
   Nanos due() const { return due_; }
   std::uint64_t seq() const { return seq_; }
 
+  // One tick. The ticks of a burst are events of their own at the burst's
+  // time, ahead of anything their ticks post, so a test can stop between
+  // them; nothing else runs in between, as in one wake-up of the program.
   void fire() {
-    due_ += interval_;
-    seq_ = ++env_.seq_;
+    if (--left_ == 0) nextBurst(due_ + period_);
     const bool outer = in_tick_;
     const std::uint64_t outer_generation = tick_generation_;
     const std::uint64_t generation = generation_;
+    const Nanos began = env_.now_;
     in_tick_ = true;
     tick_generation_ = generation;
     on_tick_();
     in_tick_ = outer;
     tick_generation_ = outer_generation;
-    // Ticks that fell due while this one ran are not made up for.
-    if (running_ && generation_ == generation && due_ <= env_.now_) due_ = env_.now_ + interval_;
+    // A tick that waited ends its burst, and ticks that fell due while it
+    // ran are not made up for.
+    const bool burst_over = left_ == ticks_per_wake_;
+    if (running_ && generation_ == generation && (env_.now_ - began > period_ || (burst_over && due_ <= env_.now_)))
+      nextBurst(env_.now_ + period_);
   }
 
  private:
+  void nextBurst(Nanos due) {
+    due_ = due;
+    left_ = ticks_per_wake_;
+    seq_ = ++env_.seq_;
+  }
+
   VirtualEnv& env_;
   std::function<void()> on_tick_;
-  Nanos interval_{0};
+  Nanos period_{0};
+  int ticks_per_wake_ = 1;
+  int left_ = 0;  // ticks of the current burst still to come
   Nanos due_{0};
   std::uint64_t seq_ = 0;
   bool running_ = false;
