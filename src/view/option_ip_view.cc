@@ -99,6 +99,11 @@ OptionIPView::OptionIPView(OptionIP& w, WindowEvents& events, QWidget* parent)
   mirrorButton(w.cmdRead, qt(w.cmdRead.name()));
   mirrorTable(w.tabel);
   nameForScreenReaders(*this);
+  // The window opens with no box of its own chosen: the first box in the
+  // tab order is the data line, which the program rewrites every second,
+  // and a caret blinking there would only invite typing that is lost a
+  // second later. Tab or a click chooses a box as usual.
+  setFocus(Qt::OtherFocusReason);
 
   // Everything once, whatever its revision, then only what changes.
   WidgetSync everything(WidgetSync::Mode::kApply);

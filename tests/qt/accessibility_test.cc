@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "qt/support/folder_env.h"
+#include "qt/support/loopback.h"
 #include "qt/support/input.h"
 #include "view/option_ip_view.h"
 
@@ -70,6 +71,17 @@ TEST_F(AccessibilityTest, TabMovesFromTheResultsTableToTheNextControl) {
   EXPECT_EQ(grid->currentIndex(), cell) << "Tab moved between the cells";
   pressKey(view.focusWidget(), Qt::Key_Backtab);
   EXPECT_EQ(view.focusWidget(), grid);
+}
+
+// No caret blinks in a box the operator has not chosen; the first Tab
+// chooses the first box, the data line.
+TEST_F(AccessibilityTest, TheWindowOpensWithNoBoxChosenAndTabChoosesTheFirst) {
+  view.show();
+  view.activateWindow();
+  ASSERT_TRUE(waitUntil(env, [&] { return view.isActiveWindow(); }, std::chrono::seconds(10)));
+  EXPECT_EQ(QApplication::focusWidget(), &view);
+  pressKey(&view, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), widget("txt_print"));
 }
 
 TEST_F(AccessibilityTest, EveryInputHasANameOfItsOwn) {
