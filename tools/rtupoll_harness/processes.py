@@ -21,10 +21,12 @@ class Child:
 
     A reader thread drains stdout (stderr goes along with it), so the child
     never blocks on a full pipe; each line is kept with the wall-clock time
-    it was read.
+    it was read. With output (a file, subprocess.DEVNULL) the output goes
+    there instead and no line is kept: a program measured for its CPU time
+    then writes as it would without the harness.
     """
 
-    def __init__(self, args, *, env=None, cwd=None, pass_fds=()):
+    def __init__(self, args, *, env=None, cwd=None, pass_fds=(), output=None):
         self.args = [str(a) for a in args]
         self.process = subprocess.Popen(
             self.args,
@@ -32,7 +34,7 @@ class Child:
             cwd=cwd,
             pass_fds=pass_fds,
             stdin=subprocess.DEVNULL,
-            stdout=subprocess.PIPE,
+            stdout=subprocess.PIPE if output is None else output,
             stderr=subprocess.STDOUT,
             text=True,
             errors="replace",
@@ -45,7 +47,7 @@ class Child:
         self._reader.start()
 
     def _read(self):
-        for line in self.process.stdout:
+        for line in self.process.stdout or ():
             with self._changed:
                 self._lines.append((time.time(), line.rstrip("\n")))
                 self._changed.notify_all()
@@ -84,7 +86,8 @@ class Child:
                 self.process.kill()
         status = self.process.wait()
         self._reader.join(5)
-        self.process.stdout.close()
+        if self.process.stdout:
+            self.process.stdout.close()
         return status
 
 

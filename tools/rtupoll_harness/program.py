@@ -35,15 +35,20 @@ class Read:
     count: int = 1
 
 
-def settings_text(slots, reads):
-    """setting.ini's text: section [set], 24 keys, CR LF, 8-bit text."""
-    if len(slots) != 3 or len(reads) != 5:
+def settings_text(slots, reads=None):
+    """setting.ini's text: section [set], 24 keys, CR LF, 8-bit text.
+
+    reads None leaves the read definitions' keys out: the reads are then
+    those of a fresh set-up, no registers from the first device.
+    """
+    if len(slots) != 3 or reads is not None and len(reads) != 5:
         raise ValueError("three slots and five reads")
     lines = ["[set]"]
     # "False" marks a slot that was in use at the last close.
     lines += [f"Scon{i}={'False' if s.saved else 'True'}" for i, s in enumerate(slots)]
     lines += [f"port{i}={s.port}" for i, s in enumerate(slots)]
     lines += [f"txtIP{i}={s.host}" for i, s in enumerate(slots)]
+    reads = reads or []
     lines += [f"strreg{i}={r.first}" for i, r in enumerate(reads)]
     lines += [f"legreg{i}={r.count}" for i, r in enumerate(reads)]
     lines += [f"LstIP{i}={r.slot}" for i, r in enumerate(reads)]
@@ -61,21 +66,28 @@ class ProgramFolder:
         shutil.copy2(executable or build.program(), self.path / "rtupoll")
         self.child = None
 
-    def write_settings(self, slots, reads):
+    def write_settings(self, slots, reads=None):
         (self.path / "setting.ini").write_bytes(settings_text(slots, reads).encode("cp1252"))
 
-    def start(self, display=None):
-        """Starts the program: offscreen, or on an X display (for clicks)."""
+    def start(self, display=None, *, env=None, launcher=()):
+        """Starts the program: offscreen, or on an X display (for clicks).
+
+        env: variables added to the program's environment; launcher: the
+        command that runs it, as in [launcher..., rtupoll], one that becomes
+        the program in the same process (exec, valgrind).
+        """
         if not (self.path / "setting.ini").exists():
             raise RuntimeError("write setting.ini first: without it the program uses its default host")
-        env = dict(os.environ)
+        environment = dict(os.environ)
         if display:
-            env["DISPLAY"] = display
-            env.pop("QT_QPA_PLATFORM", None)
+            environment["DISPLAY"] = display
+            environment.pop("QT_QPA_PLATFORM", None)
         else:
-            env["QT_QPA_PLATFORM"] = "offscreen"
+            environment.pop("DISPLAY", None)
+            environment["QT_QPA_PLATFORM"] = "offscreen"
+        environment.update(env or {})
         # From its own working folder, which is not the program folder.
-        self.child = Child([self.path / "rtupoll"], env=env, cwd=self.path.parent)
+        self.child = Child([*launcher, self.path / "rtupoll"], env=environment, cwd=self.path.parent)
         return self.child
 
     @property

@@ -20,6 +20,7 @@ class Request:
     function: int
     address: int
     count: int
+    arrival_ns: int  # CLOCK_MONOTONIC, as time.monotonic_ns() and bench-launch's stamp
 
 
 class Simulator(Child):
@@ -27,30 +28,32 @@ class Simulator(Child):
 
     first_device numbers its devices from there, so that register 0 of the
     i-th port counts 1000 * (first_device + i) + seconds since start.
-    Each request is written to its --log file as it arrives.
+    Each request is written to its --log file as it arrives. refusing and
+    hanging hold that many ports more, where a device is down: connects
+    refused, or left hanging in the handshake.
     """
 
-    def __init__(self, folder, name, *, devices=1, first_device=0, seconds=600, extra=()):
+    def __init__(self, folder, name, *, devices=1, first_device=0, seconds=600, extra=(), refusing=0, hanging=0):
         self.log_path = folder / f"{name}.requests"
         self.first_device = first_device
         args = [build.tool("rtu-sim"), "--seconds", seconds, "--first-device", first_device]
         args += ["--log", self.log_path, *extra]
-        for _ in range(devices):
-            args += ["--port", 0]
+        args += ["--port", 0] * devices + ["--refusing"] * refusing + ["--hanging"] * hanging
         launched = time.time()
         super().__init__(args)
-        lines = self.wait_for_lines(lambda ls: len(self._ports(ls)) >= devices, 10)
+        wanted = {"listening": devices, "refusing": refusing, "hanging": hanging}
+
+        def announced(lines):
+            return {kind: ports_in("\n".join(lines), kind) for kind in wanted}
+
+        ports = announced(self.wait_for_lines(lambda ls: all(len(p) >= wanted[k] for k, p in announced(ls).items()), 10))
         # The devices' clock starts just before the first line: register 0
         # counts whole seconds from about here.
         self.started = launched
-        self.ports = self._ports(lines)
-        if len(self.ports) < devices:
+        self.ports, self.refusing_ports, self.hanging_ports = ports.values()
+        if any(len(p) < wanted[k] for k, p in ports.items()):
             self.stop()
-            raise RuntimeError(f"rtu-sim did not start: {lines}")
-
-    @staticmethod
-    def _ports(lines):
-        return ports_in("\n".join(lines))
+            raise RuntimeError(f"rtu-sim did not start: {self.lines()}")
 
     def device_number(self, port):
         return self.first_device + self.ports.index(port)
@@ -65,7 +68,7 @@ class Simulator(Child):
                 if len(fields) != 6 or (port is not None and int(fields[1]) != port):
                     continue
                 ns, at_port, tid, function, address, count = map(int, fields)
-                found.append(Request(ns / 1e9 + offset, at_port, tid, function, address, count))
+                found.append(Request(ns / 1e9 + offset, at_port, tid, function, address, count, ns))
         return found
 
     def turned_away(self):
