@@ -13,4 +13,4 @@ RTUPOLL_PACKAGES+=("${RTUPOLL_WINDOWS_PACKAGES[@]}")
 rtupoll_install_missing_packages
 rtupoll_build
 fuzz/run.sh "${RTUPOLL_FUZZ_SECONDS:-0}"
-exec ctest --test-dir "$RTUPOLL_BUILD" --output-on-failure "$@"
+exec ctest --test-dir "$RTUPOLL_BUILD" --output-on-failure -j2 "$@"
