@@ -30,7 +30,6 @@ import argparse
 import pathlib
 import platform
 import statistics
-import subprocess
 import sys
 import tempfile
 import threading
@@ -40,7 +39,7 @@ sys.dont_write_bytecode = True  # nothing written into the source tree
 ROOT = pathlib.Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tools"))
 
-from rtupoll_harness import namespace, tcp_table  # noqa: E402
+from rtupoll_harness import build, namespace, tcp_table  # noqa: E402
 from rtupoll_harness.field import Field  # noqa: E402
 from rtupoll_harness.link_faults import LinkFaults  # noqa: E402
 from rtupoll_harness.outage import silent_outage  # noqa: E402
@@ -62,15 +61,6 @@ def parse_arguments():
     parser.add_argument("--backed-off-handshakes", action="store_true", help="as kernels before Linux 6.5")
     parser.add_argument("--no-build", action="store_true", help="use build/ as it is")
     return parser.parse_args()
-
-
-def build():
-    subprocess.run(
-        ["bash", "-c", 'source scripts/setup.sh && rtupoll_install_missing_packages && rtupoll_build rtupoll rtu-sim'],
-        cwd=ROOT,
-        check=True,
-        stdout=subprocess.DEVNULL,
-    )
 
 
 def wait_polled(field, devices):
@@ -144,7 +134,7 @@ def print_recoveries(title, recoveries, saved):
 def main():
     args = parse_arguments()
     if not args.no_build:
-        build()
+        build.make("rtupoll", "rtu-sim")
     namespace.enter_private_network()
     if args.backed_off_handshakes:
         namespace.handshakes_back_off_at_once()

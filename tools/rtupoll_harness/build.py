@@ -2,6 +2,7 @@
 
 import os
 import pathlib
+import subprocess
 
 SOURCE = pathlib.Path(__file__).resolve().parents[2]
 
@@ -29,3 +30,15 @@ def program():
 def script(name):
     """A script of the source tree's tools/ folder."""
     return SOURCE / "tools" / name
+
+
+def make(*targets):
+    """Installs what is missing and builds the targets into build/, as
+    ./run-tests.sh does; the scripts that measure call it first."""
+    subprocess.run(
+        ["bash", "-c", 'source scripts/setup.sh && rtupoll_install_missing_packages && rtupoll_build "$@"',
+         "make", *targets],
+        cwd=SOURCE,
+        check=True,
+        stdout=subprocess.DEVNULL,
+    )
