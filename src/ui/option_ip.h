@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "devices/socket_slot.h"
+#include "ui/socket_slot.h"
 #include "runtime/env.h"
 #include "ui/controls.h"
 #include "ui/results_table.h"

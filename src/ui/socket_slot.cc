@@ -1,4 +1,4 @@
-#include "devices/socket_slot.h"
+#include "ui/socket_slot.h"
 
 #include <array>
 #include <limits>
