@@ -10,6 +10,7 @@ from linkfault import LinkFaultCase, enter_namespace
 from rtupoll_harness.program import Read
 
 WINDOW = 30  # seconds watched
+STALL = 10  # seconds a live link may go without a new request: the user timeout
 
 
 def setUpModule():
@@ -31,7 +32,12 @@ class SlowLinks(LinkFaultCase):
         time.sleep(WINDOW)
         for device in (slow, lossy, quick):
             self.assertEqual(len(device.link.clients()), 1, f"device {device.number} was reconnected")
-            self.assertTrue(any(q.time > begin + WINDOW - 5 for q in device.requests()), f"device {device.number}")
+            # Still polled at the end. A lossy link may carry nothing new for
+            # a few seconds while TCP backs off a retransmission (a segment
+            # lost, then its retries lost too); that stays well inside the
+            # 10 s user timeout, which the single connection above shows.
+            polled_lately = any(q.time > begin + WINDOW - STALL for q in device.requests())
+            self.assertTrue(polled_lately, f"device {device.number} not polled in the last {STALL} s")
         self.assertNoBadValues(since=begin)
 
 
