@@ -20,10 +20,18 @@ namespace {
 // after kUserTimeoutMs of that the kernel gives up, and the next read finds
 // the link down ("Not connected", "???", and the reload sequence takes
 // over), all within 15 s of the death. 10 s is 25 round trips of a slow 400 ms
-// radio or cellular link, and leaves room for four or five retransmissions
-// (each waits twice as long as the one before), so a link that merely
-// loses many packets (30 % each way over 150 ms) is not taken for dead.
+// radio or cellular link.
 constexpr int kUserTimeoutMs = 10000;
+// A link that merely loses many packets must not be taken for dead. TCP
+// waits twice as long before each retransmission of a segment, so within
+// 10 s it tries only four or five times, and a live link that loses 30 % of
+// its packets each way loses them all now and then, stalling for many
+// seconds. A polling link is a thin stream (a request or an answer in
+// flight), which Linux can retransmit the first six times at an even pace
+// instead: some ten tries fit in the 10 s and the stalls stay short. Linux
+// does so once a loss has set the stream's slow-start threshold, as cubic
+// (Debian's default) and reno do; under BBR this changes nothing.
+constexpr int kThinLinearTimeouts = 1;
 // A connected device that no read names sends nothing: keepalive probes
 // after kKeepIdleS of silence, kKeepIntervalS apart, find it dead too; the
 // user timeout above then ends the link at the first probe after 10 s of
@@ -58,6 +66,9 @@ void endDeadLinksSoon(QTcpSocket& socket) {
   set(TCP_KEEPINTVL, kKeepIntervalS);
   set(TCP_KEEPCNT, kKeepProbes);
   set(TCP_USER_TIMEOUT, kUserTimeoutMs);
+#ifdef TCP_THIN_LINEAR_TIMEOUTS
+  set(TCP_THIN_LINEAR_TIMEOUTS, kThinLinearTimeouts);
+#endif
 #endif
 }
 

@@ -59,6 +59,9 @@ TEST_F(QtSocketTest, AConnectedSocketEndsALinkThatStopsCarryingPackets) {
   const int user_timeout_ms = option(IPPROTO_TCP, TCP_USER_TIMEOUT);
   EXPECT_GE(user_timeout_ms, 5000) << "a slow, lossy link would be taken for dead";
   EXPECT_LE(user_timeout_ms, 12000) << "a dead link would count as connected too long";
+#ifdef TCP_THIN_LINEAR_TIMEOUTS
+  EXPECT_EQ(option(IPPROTO_TCP, TCP_THIN_LINEAR_TIMEOUTS), 1) << "a lossy link would back off into its user timeout";
+#endif
   // A device that no read asks is probed, and found dead, as soon.
   const int idle_s = option(IPPROTO_TCP, TCP_KEEPIDLE);
   const int interval_s = option(IPPROTO_TCP, TCP_KEEPINTVL);
