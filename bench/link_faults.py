@@ -4,7 +4,8 @@ how long the return takes to end, for a saved slot, a slot the operator
 connected by hand (not saved) and a device that takes a single client.
 
     bench/link_faults.py [--rounds N] [--outage SECONDS] [--settle SECONDS]
-                         [--program FILE] [--backed-off-handshakes] [--no-build]
+                         [--program FILE] [--backed-off-handshakes] [--congestion NAME]
+                         [--no-build]
 
 Needs root: everything runs inside a network namespace of its own, on
 loopback, with the links cut by nftables (the program's packets to and
@@ -59,6 +60,7 @@ def parse_arguments():
     parser.add_argument("--settle", type=float, default=8.0, help="seconds watched after each return")
     parser.add_argument("--program", type=pathlib.Path, help="another build of rtupoll to measure")
     parser.add_argument("--backed-off-handshakes", action="store_true", help="as kernels before Linux 6.5")
+    parser.add_argument("--congestion", help="the namespace's TCP congestion control, e.g. reno")
     parser.add_argument("--no-build", action="store_true", help="use build/ as it is")
     return parser.parse_args()
 
@@ -136,6 +138,8 @@ def main():
     if not args.no_build:
         build.make("rtupoll", "rtu-sim")
     namespace.enter_private_network()
+    if args.congestion:
+        namespace.use_congestion_control(args.congestion)
     if args.backed_off_handshakes:
         namespace.handshakes_back_off_at_once()
     faults = LinkFaults()
@@ -144,7 +148,8 @@ def main():
         work = pathlib.Path(work)
         print(f"== rtupoll link-fault figures, {time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}")
         backoff = ", handshakes backed off 1, 2, 4 s" if args.backed_off_handshakes else ""
-        print(f"kernel {platform.release()}{backoff}; program: {args.program or 'build/rtupoll'}")
+        print(f"kernel {platform.release()}{backoff}, congestion control {namespace.congestion_control()}; "
+              f"program: {args.program or 'build/rtupoll'}")
         last = args.outage + (args.rounds - 1) * OUTAGE_STEP
         print(f"{args.rounds} rounds: links cut for {args.outage:g} to {last:g} s, then watched for {args.settle:g} s")
         failures = []

@@ -10,10 +10,10 @@ TCP's backed-off retransmissions come to the 10 s user timeout.
 
 Needs root: everything runs inside a network namespace of its own, on
 loopback, with the loss made by nftables. --congestion sets the namespace's
-TCP congestion control (default: the one this machine uses outside it;
-Debian's is cubic). It matters: Linux retransmits a thin stream at an even
-pace only once a loss has set its slow-start threshold, which cubic and
-reno do and BBR does not. $RTUPOLL_PROGRAM measures another build.
+TCP congestion control (Debian's default is cubic). It matters: Linux
+retransmits a thin stream at an even pace only once a loss has set its
+slow-start threshold, which cubic and reno do and BBR does not.
+$RTUPOLL_PROGRAM measures another build.
 """
 
 import argparse
@@ -39,15 +39,14 @@ def main():
     parser.add_argument("--seconds", type=int, default=300)
     parser.add_argument("--loss", type=int, default=30, help="percent of the packets lost each way")
     parser.add_argument("--rtt", type=int, default=150, help="round trip of each link in ms")
-    parser.add_argument("--congestion", help="the namespace's TCP congestion control, e.g. cubic")
+    parser.add_argument("--congestion", help="the namespace's TCP congestion control, e.g. reno")
     parser.add_argument("--no-build", action="store_true", help="use build/ as it is")
     args = parser.parse_args()
     if not args.no_build:
         build.make("rtupoll", "rtu-sim")
-    congestion = pathlib.Path("/proc/sys/net/ipv4/tcp_congestion_control")
-    args.congestion = args.congestion or congestion.read_text().strip()
     namespace.enter_private_network()
-    congestion.write_text(args.congestion)
+    if args.congestion:
+        namespace.use_congestion_control(args.congestion)
     faults = LinkFaults()
     with tempfile.TemporaryDirectory(prefix="rtupoll-bench-lossy.") as work:
         field = Field(pathlib.Path(work))
@@ -58,7 +57,7 @@ def main():
             field.start([(link, True) for link in links], READS)
             begin = time.time()
             print(f"{build.program()}: 3 saved devices behind {args.rtt} ms links losing {args.loss} % each way, "
-                  f"{args.seconds} s, congestion control {congestion.read_text().strip()}")
+                  f"{args.seconds} s, congestion control {namespace.congestion_control()}")
             time.sleep(args.seconds)
             for link in links:
                 arrivals = [q.time for q in link.requests() if q.time > begin]

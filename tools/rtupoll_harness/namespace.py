@@ -64,3 +64,20 @@ def handshakes_back_off_at_once():
     if os.path.exists(setting):
         with open(setting, "w") as f:
             f.write("0\n")
+
+
+CONGESTION_CONTROL = "/proc/sys/net/ipv4/tcp_congestion_control"
+
+
+def use_congestion_control(name):
+    """Sets the namespace's TCP congestion control (reno, cubic, bbr: those
+    the machine allows). Linux paces a thin stream's retransmissions evenly
+    only under one that sets a slow-start threshold on loss, such as cubic
+    (Debian's default) or reno; a namespace may start with BBR."""
+    with open(CONGESTION_CONTROL, "w") as f:
+        f.write(f"{name}\n")
+
+
+def congestion_control():
+    with open(CONGESTION_CONTROL) as f:
+        return f.read().strip()
