@@ -11,19 +11,18 @@
 #include <QPushButton>
 #include <QSet>
 #include <QTableWidget>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include "qt/support/folder_env.h"
-#include "qt/support/loopback.h"
 #include "qt/support/input.h"
+#include "qt/support/loopback.h"
+#include "qt/support/window_in_folder.h"
 #include "view/option_ip_view.h"
 
 namespace rtupoll {
 namespace {
 
-using testing::FolderEnv;
+using testing::WindowInFolder;
 using testing::pressKey;
 
 QString spokenName(QWidget* widget) {
@@ -40,21 +39,7 @@ QStringList captionsOf(QWidget* widget) {
   return captions;
 }
 
-class AccessibilityTest : public ::testing::Test {
- protected:
-  template <typename W = QWidget>
-  W* widget(const QString& name) {
-    W* found = view.findChild<W*>(name);
-    if (found == nullptr) ADD_FAILURE() << "no widget " << name.toStdString();
-    return found;
-  }
-
-  QTemporaryDir folder;
-  FolderEnv env{folder.path().toStdString()};
-  OptionIP model{env};
-  WindowEvents events{model};
-  OptionIPView view{model, events};
-};
+class AccessibilityTest : public ::testing::Test, protected WindowInFolder {};
 
 TEST_F(AccessibilityTest, TabMovesFromTheResultsTableToTheNextControl) {
   model.tabel.setRows(30);

@@ -14,13 +14,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include "qt/support/folder_env.h"
 #include "qt/support/input.h"
 #include "qt/support/loopback.h"
+#include "qt/support/window_in_folder.h"
 #include "view/twips.h"
 
 namespace rtupoll {
@@ -28,30 +27,19 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::clickCenter;
-using testing::FolderEnv;
+using testing::WindowInFolder;
 using testing::pressKey;
 using testing::typeText;
 using testing::waitUntil;
 
 constexpr Nanos kPatience = 20s;
 
-class OptionIPViewTest : public ::testing::Test {
+class OptionIPViewTest : public ::testing::Test, protected WindowInFolder {
  protected:
-  template <typename W>
-  W* widget(const char* name) {
-    W* found = view.findChild<W*>(name);
-    if (found == nullptr) ADD_FAILURE() << "no widget " << name;
-    return found;
-  }
   QColor paletteColor(const char* name, QPalette::ColorRole role) {
     return widget<QWidget>(name)->palette().color(role);
   }
 
-  QTemporaryDir folder;
-  FolderEnv env{folder.path().toStdString()};
-  OptionIP model{env};
-  WindowEvents events{model};
-  OptionIPView view{model, events};
   TwipScale scale{view};
 };
 

@@ -10,14 +10,13 @@
 #include <QPaintEvent>
 #include <QScreen>
 #include <QStyledItemDelegate>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "qt/support/folder_env.h"
 #include "qt/support/loopback.h"
+#include "qt/support/window_in_folder.h"
 #include "ui/colors.h"
 #include "view/cached_panel_style.h"
 #include "view/color_mapping.h"
@@ -29,7 +28,7 @@ namespace rtupoll {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FolderEnv;
+using testing::WindowInFolder;
 using testing::waitUntil;
 
 constexpr Nanos kPatience = 20s;
@@ -151,7 +150,7 @@ TEST_F(StyleTest, AResultsCellLooksAsTheStyleDrawsIt) {
   EXPECT_EQ(differingPixels(shot(&quick), shot(&styled)), 0);
 }
 
-class ScreenTest : public ::testing::Test {
+class ScreenTest : public ::testing::Test, protected WindowInFolder {
  protected:
   ScreenTest() {
     // A blinking cursor would differ between the screen and a repaint.
@@ -173,11 +172,6 @@ class ScreenTest : public ::testing::Test {
   }
 
   int flash_time_ = QApplication::cursorFlashTime();
-  QTemporaryDir folder;
-  FolderEnv env{folder.path().toStdString()};
-  OptionIP model{env};
-  WindowEvents events{model};
-  OptionIPView view{model, events};
 };
 
 TEST_F(ScreenTest, WhatTheScreenShowsIsWhatAFullRepaintDraws) {

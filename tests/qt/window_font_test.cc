@@ -16,20 +16,19 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTableWidget>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
+#include "qt/support/window_in_folder.h"
 #include "support/setting_ini.h"
-#include "qt/support/folder_env.h"
 #include "view/option_ip_view.h"
 
 namespace rtupoll {
 namespace {
 
-using testing::FolderEnv;
+using testing::WindowInFolder;
 
 // A desktop with a 12-point font, for as long as the test runs.
 class LargeDesktopFont {
@@ -95,7 +94,8 @@ std::string controlName(const QWidget* widget) {
   return fits(grid, option.text, grid->style()->subElementRect(QStyle::SE_ItemViewItemText, &option, grid));
 }
 
-class WindowFontTest : public ::testing::Test {
+// The desktop font is set before the window is built, and put back after.
+class WindowFontTest : public ::testing::Test, private LargeDesktopFont, protected WindowInFolder {
  protected:
   // Start-up with the widest register captions the table shows: 40001>>
   // and on, in every read's 800-twip caption column. No slot is saved and
@@ -110,19 +110,6 @@ class WindowFontTest : public ::testing::Test {
     view.refresh();
   }
 
-  template <typename W>
-  W* widget(const QString& name) {
-    W* found = view.findChild<W*>(name);
-    if (found == nullptr) ADD_FAILURE() << "no widget " << name.toStdString();
-    return found;
-  }
-
-  LargeDesktopFont desktop;
-  QTemporaryDir folder;
-  FolderEnv env{folder.path().toStdString()};
-  OptionIP model{env};
-  WindowEvents events{model};
-  OptionIPView view{model, events};
   TwipScale scale{view};
 };
 
