@@ -260,12 +260,12 @@ void run(const Scenario& s) {
   w.LstIP[row].setListIndex(s.request_slot);
   w.strReg[row].setText(kFirstRegister);
   w.LegReg[row].setText(s.count.text);
-  events.poll().nextTransactionId = s.first_tid;
+  w.poll.nextTransactionId = s.first_tid;
 
   Reference ref(s);
   testing::FakeDevice& asked = devices[static_cast<std::size_t>(s.request_slot)];
   auto request = [&] {
-    sendReadRequest(w, events.poll());
+    sendReadRequest(w);
     const std::uint16_t tid = ref.request();
     env.advance(Nanos(0));
     require(!asked.requests().empty() && asked.requests().back() == expectedRequest(tid, s.count.quantity),

@@ -2,10 +2,9 @@
 
 namespace rtupoll {
 class OptionIP;
-struct PollState;
 
 // Moves the poll on to the next read definition and sends its request.
-void pollStep(OptionIP& w, PollState& poll);
+void pollStep(OptionIP& w);
 
 // Ends the current read definition: the next step follows 10 ms later, or,
 // after the last one, the cycle's highlight ends and the cycle rests until

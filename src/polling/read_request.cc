@@ -5,7 +5,6 @@
 #include "base/number_text.h"
 #include "polling/modbus_tcp.h"
 #include "polling/poll_cycle.h"
-#include "polling/poll_state.h"
 #include "window/option_ip.h"
 
 namespace rtupoll {
@@ -38,7 +37,8 @@ std::optional<std::int32_t> quantity(const OptionIP& w, int row) {
   return toInt32(leadingNumber(w.LegReg[static_cast<std::size_t>(row)].text()));
 }
 
-void sendOnConnectedSlot(OptionIP& w, PollState& poll, int row) {
+void sendOnConnectedSlot(OptionIP& w, int row) {
+  PollState& poll = w.poll;
   const std::uint8_t slot = w.requestSlot;
   const std::uint16_t start = wireField(startingAddress(w, row));
   const std::uint16_t count = wireField(quantity(w, row));
@@ -70,18 +70,18 @@ void skipDisconnectedSlot(OptionIP& w) {
 
 }  // namespace
 
-void sendReadRequest(OptionIP& w, PollState& poll) {
+void sendReadRequest(OptionIP& w) {
   const int row = w.currentRow;
   // A new request ends the wait for any earlier one (the poll step has
   // dealt with it); a late answer to it will be discarded.
-  poll.outstanding.active = false;
+  w.poll.outstanding.active = false;
 
   // With no device chosen the request goes to the slot of the previous one.
   const int choice = w.LstIP[static_cast<std::size_t>(row)].listIndex();
   if (choice >= 0 && choice < kSlots) w.requestSlot = static_cast<std::uint8_t>(choice);
 
   if (w.Winsock1(w.requestSlot).State() == SocketSlot::kConnected)
-    sendOnConnectedSlot(w, poll, row);
+    sendOnConnectedSlot(w, row);
   else
     skipDisconnectedSlot(w);
 }

@@ -7,7 +7,6 @@
 #include "base/number_text.h"
 #include "polling/modbus_tcp.h"
 #include "polling/poll_cycle.h"
-#include "polling/poll_state.h"
 #include "window/option_ip.h"
 
 namespace rtupoll {
@@ -72,7 +71,8 @@ bool answersOutstanding(const PollState& poll, int socket, std::span<const std::
 
 }  // namespace
 
-void handleReply(OptionIP& w, PollState& poll, int socketIndex, std::int32_t /*bytesWaiting*/) {
+void handleReply(OptionIP& w, int socketIndex, std::int32_t /*bytesWaiting*/) {
+  PollState& poll = w.poll;
   if (socketIndex < 0 || socketIndex >= kSlots) return;
   std::vector<std::uint8_t>& stream = poll.replyStreams[static_cast<std::size_t>(socketIndex)];
   SocketSlot& socket = w.Winsock1(socketIndex);

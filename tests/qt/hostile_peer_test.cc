@@ -274,11 +274,11 @@ TEST_P(HostileAnswer, NeverShowsAWrongValueAndTheNextAnswersDecode) {
 
   setRead(0, c.address);
   for (int r = 1; r < kReadDefs; ++r) setRead(r, kPlainAddresses[static_cast<std::size_t>(r)]);
-  events.poll().nextTransactionId = c.first_transaction_id;
+  w.poll.nextTransactionId = c.first_transaction_id;
   ASSERT_NO_FATAL_FAILURE(connectTo(port, peer_kind == Peer::kScripted ? &ScriptedPeer::valueAt : &rtuSimValueAt));
 
   std::vector<std::string> expected = {"Connected OK", "Transmit"};
-  pollStep(w, events.poll());
+  pollStep(w);
   switch (outcome) {
     case Outcome::kDecoded:
     case Outcome::kRejected:
@@ -303,7 +303,7 @@ TEST_P(HostileAnswer, NeverShowsAWrongValueAndTheNextAnswersDecode) {
       // The poll clock overtakes the request, which leaves its values
       // unknown; a late answer to it now comes just before the answer to
       // the next one, and is discarded.
-      pollStep(w, events.poll());
+      pollStep(w);
       expectCells(0, "???");
       ASSERT_TRUE(waitFor([&] { return cycleEnded(); }));
       expectCells(0, "???");
@@ -314,7 +314,7 @@ TEST_P(HostileAnswer, NeverShowsAWrongValueAndTheNextAnswersDecode) {
       letEventsRun(kQuiet);
       EXPECT_EQ(w.lblStatus[0].caption(), "Transmit");
       expectCells(0, "");
-      pollStep(w, events.poll());
+      pollStep(w);
       ASSERT_TRUE(waitFor([&] { return cycleEnded(); }));
       EXPECT_EQ(w.lblStatus[0].caption(), "Not connected");
       for (int r = 1; r < kReadDefs; ++r) expectCells(r, "???");
@@ -326,7 +326,7 @@ TEST_P(HostileAnswer, NeverShowsAWrongValueAndTheNextAnswersDecode) {
       connectSlot(w, 0);
       ASSERT_EQ(w.lblStatus[0].caption(), "Connected OK");
       setRead(0, kPlainAddresses[0]);
-      pollStep(w, events.poll());
+      pollStep(w);
       ASSERT_TRUE(waitFor([&] { return cycleEnded(); }));
       expectValues(0, kPlainAddresses[0]);
       expected.insert(expected.end(), {"Not connected", "Disconnected", "Connected OK", "Transmit", "Received"});

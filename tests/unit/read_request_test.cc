@@ -19,7 +19,7 @@ class ReadRequestTest : public WindowFixture {
     w.strReg[static_cast<std::size_t>(row)].setText(first);
     w.LegReg[static_cast<std::size_t>(row)].setText(count);
     const std::size_t before = sent(0).size();
-    sendReadRequest(w, events.poll());
+    sendReadRequest(w);
     if (sent(0).size() != before + 1) {
       ADD_FAILURE() << "no frame was sent";
       return {};
@@ -74,7 +74,7 @@ TEST_F(ReadRequestTest, UsesTheUsersDecimalSeparatorForTheFirstRegister) {
   // "3,5" is 3.5; minus one is "2,5", read back as 2 since a comma ends it.
   comma.strReg[0].setText("3,5");
   comma.LegReg[0].setText("1");
-  sendReadRequest(comma, comma_events.poll());
+  sendReadRequest(comma);
   EXPECT_EQ(comma_env.socket(0).writes().back()[9], 2);
   // In the full-stop format 3.5 - 1 = 2.5 rounds to the even 2 as well, and 4.5 - 1 to 4.
   EXPECT_EQ(request("3.5", "1")[7], 2);
@@ -87,7 +87,7 @@ TEST_F(ReadRequestTest, CountsTheTransactionIdentifierUpAndWraps) {
   EXPECT_EQ(lastTransactionId(0), 0);
   request("1", "1");
   EXPECT_EQ(lastTransactionId(0), 1);
-  events.poll().nextTransactionId = 0xFFFF;
+  w.poll.nextTransactionId = 0xFFFF;
   request("1", "1");
   EXPECT_EQ(lastTransactionId(0), 0xFFFF);
   request("1", "1");
@@ -112,7 +112,7 @@ TEST_F(ReadRequestTest, MarksValuesUnknownAndMovesOnWhenTheSlotIsDown) {
   w.LstIP[2].setListIndex(1);
   w.strReg[2].setText("7");
   w.LegReg[2].setText("3");
-  sendReadRequest(w, events.poll());
+  sendReadRequest(w);
   EXPECT_EQ(status(1), "Not connected");
   EXPECT_EQ(statusColor(1), colors::kLightRed);  // the colour is left alone
   for (int r = 1; r <= 3; ++r) EXPECT_EQ(cell(r, 6), "???");
@@ -128,7 +128,7 @@ TEST_F(ReadRequestTest, MarksValuesUnknownAndMovesOnWhenTheSlotIsDown) {
   w.strReg[4].setBackColor(colors::kGreen);
   w.LstIP[4].setListIndex(2);
   w.LegReg[4].setText("30");
-  sendReadRequest(w, events.poll());
+  sendReadRequest(w);
   EXPECT_EQ(w.strReg[4].backColor(), colors::kWindowBackground);
   EXPECT_FALSE(w.Timer4.enabled());
   EXPECT_EQ(cell(29, 10), "???");  // row 30 does not exist and is skipped
@@ -142,7 +142,7 @@ TEST_F(ReadRequestTest, StartsTheReloadWhenASlotMeantToBeConnectedIsDown) {
   ASSERT_NE(w.Winsock1(1).State(), SocketSlot::kConnected);
   w.currentRow = 0;
   w.LstIP[0].setListIndex(1);
-  sendReadRequest(w, events.poll());
+  sendReadRequest(w);
   EXPECT_EQ(status(1), "Not connected");
   EXPECT_TRUE(w.tloading.enabled());
 }
@@ -152,9 +152,9 @@ TEST_F(ReadRequestTest, WithoutADeviceChoiceUsesTheSlotOfThePreviousRequest) {
   w.currentRow = 0;
   w.LstIP[0].setListIndex(2);
   w.LegReg[0].setText("1");
-  sendReadRequest(w, events.poll());
+  sendReadRequest(w);
   w.LstIP[0].setListIndex(-1);
-  sendReadRequest(w, events.poll());
+  sendReadRequest(w);
   EXPECT_EQ(sent(2).size(), 2u);
   EXPECT_EQ(w.requestSlot, 2);
 }

@@ -29,7 +29,7 @@ class ReplyTest : public WindowFixture {
   // Sends the request of read definition 1 and returns its transaction id.
   std::uint16_t requestRow1() {
     w.currentRow = 1;
-    sendReadRequest(w, events.poll());
+    sendReadRequest(w);
     return lastTransactionId(0);
   }
   void arrive(int slot, const Bytes& bytes) {
@@ -70,7 +70,7 @@ TEST_F(ReplyTest, AfterTheLastReadDefinitionTheHighlightEndsAndNothingIsArmed) {
   w.LstIP[4].setListIndex(0);
   w.LegReg[4].setText("1");
   w.strReg[4].setBackColor(colors::kGreen);
-  sendReadRequest(w, events.poll());
+  sendReadRequest(w);
   arrive(0, answerFrame(lastTransactionId(0), {42}));
   EXPECT_EQ(cell(1, 10), "42");
   EXPECT_EQ(w.strReg[4].backColor(), colors::kWindowBackground);
@@ -189,7 +189,7 @@ TEST_F(ReplyTest, AnswersNobodyWaitsForAreDiscardedSilently) {
 
 TEST_F(ReplyTest, ALateAnswerAfterThePollClockMovedOnIsDiscarded) {
   const std::uint16_t late = requestRow1();
-  pollStep(w, events.poll());  // the poll clock overtakes it: read definition 2, slot 1
+  pollStep(w);  // the poll clock overtakes it: read definition 2, slot 1
   ASSERT_EQ(w.currentRow, 2);
   EXPECT_EQ(cell(1, 4), "???");  // no longer current
   arrive(0, answerFrame(late, {66, 66}));
@@ -205,7 +205,7 @@ TEST_F(ReplyTest, BytesOnAnotherSocketDoNotPoisonItsNextAnswer) {
   requestRow1();
   arrive(1, {0x00, 0x00, 0x00});  // half a header on slot 1, nobody waits there
   w.currentRow = 2;
-  sendReadRequest(w, events.poll());
+  sendReadRequest(w);
   arrive(1, answerFrame(lastTransactionId(1), {4321}));
   EXPECT_EQ(cell(1, 6), "4321");
 }
