@@ -196,7 +196,6 @@ bool VirtualEnv::runNext(Nanos limit) {
   const Nanos due = take_posted ? posted->due : (timer ? timer->due() : Nanos::max());
   if (due > limit) return false;
   now_ = std::max(now_, due);
-  ++events_run_;
   if (take_posted) {
     std::function<void()> action = std::move(posted->action);
     posted_.erase(posted);
@@ -232,8 +231,6 @@ bool VirtualEnv::advanceUntil(const std::function<bool()>& done, Nanos limit) {
 void VirtualEnv::listen(const std::string& host, std::uint16_t port, VirtualPeer* peer) {
   peers_[{host, port}] = peer;
 }
-
-void VirtualEnv::unlisten(const std::string& host, std::uint16_t port) { peers_.erase({host, port}); }
 
 VirtualPeer* VirtualEnv::peerAt(const std::string& host, std::uint16_t port) const {
   auto it = peers_.find({host, port});
