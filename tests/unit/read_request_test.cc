@@ -11,13 +11,17 @@ class ReadRequestTest : public WindowFixture {
     w.tabel.setRows(30);
     w.tabel.setCols(30);
   }
-  // Sends read definition `row` with these texts and returns bytes 2 to 11
-  // of the frame that went out.
-  Bytes request(const std::string& first, const std::string& count, int row = 0) {
+  // Makes read definition `row` current, on slot 0, with these texts.
+  void define(const std::string& first, const std::string& count, int row) {
     w.currentRow = static_cast<std::int16_t>(row);
     w.LstIP[static_cast<std::size_t>(row)].setListIndex(0);
     w.strReg[static_cast<std::size_t>(row)].setText(first);
     w.LegReg[static_cast<std::size_t>(row)].setText(count);
+  }
+  // Sends read definition `row` with these texts and returns bytes 2 to 11
+  // of the frame that went out.
+  Bytes request(const std::string& first, const std::string& count, int row = 0) {
+    define(first, count, row);
     const std::size_t before = sent(0).size();
     sendReadRequest(w);
     if (sent(0).size() != before + 1) {
@@ -66,10 +70,7 @@ TEST_F(ReadRequestTest, AReadOfNoRegistersPutsNothingOnTheWire) {
       w.lblStatus[0].setBackColor(colors::kYellow);
       w.Timer4.setEnabled(false);
       w.strReg[4].setBackColor(colors::kGreen);
-      w.currentRow = static_cast<std::int16_t>(row);
-      w.LstIP[static_cast<std::size_t>(row)].setListIndex(0);
-      w.strReg[static_cast<std::size_t>(row)].setText("5");
-      w.LegReg[static_cast<std::size_t>(row)].setText(count);
+      define("5", count, row);
       const std::size_t before = sent(0).size();
       sendReadRequest(w);
       EXPECT_EQ(sent(0).size(), before) << '"' << count << "\" in row " << row;
