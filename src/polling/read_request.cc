@@ -37,11 +37,10 @@ std::optional<std::int32_t> quantity(const OptionIP& w, int row) {
   return toInt32(leadingNumber(w.LegReg[static_cast<std::size_t>(row)].text()));
 }
 
-void sendOnConnectedSlot(OptionIP& w, int row) {
+void sendOnConnectedSlot(OptionIP& w, int row, std::uint16_t count) {
   PollState& poll = w.poll;
   const std::uint8_t slot = w.requestSlot;
   const std::uint16_t start = wireField(startingAddress(w, row));
-  const std::uint16_t count = wireField(quantity(w, row));
   const std::uint16_t tid = poll.nextTransactionId++;
 
   w.requestFrame = modbus::encodeReadRequest(tid, start, count);
@@ -56,6 +55,17 @@ void sendOnConnectedSlot(OptionIP& w, int row) {
 
   Label& status = w.lblStatus[slot];
   status.setCaption(status.caption() == "Transmit" ? "Transmit.............." : "Transmit");
+}
+
+// A read of no registers (a count of 0, empty, or no number: what a fresh
+// set-up leaves) puts nothing on the wire. The Modbus standard allows a
+// quantity of 1 to 125 only (Application Protocol V1.1b3, 6.3), so a device
+// would refuse the request with exception 3, and some refuse only after a
+// timeout that stalls the cycle. The read is done at once, as an answer of
+// no registers leaves it: no value written, "Received".
+void completeEmptyRead(OptionIP& w) {
+  showStatus(w, w.requestSlot, "Received", colors::kGreen);
+  finishRead(w);
 }
 
 void skipDisconnectedSlot(OptionIP& w) {
@@ -80,10 +90,15 @@ void sendReadRequest(OptionIP& w) {
   const int choice = w.LstIP[static_cast<std::size_t>(row)].listIndex();
   if (choice >= 0 && choice < kSlots) w.requestSlot = static_cast<std::uint8_t>(choice);
 
-  if (w.Winsock1(w.requestSlot).State() == SocketSlot::kConnected)
-    sendOnConnectedSlot(w, row);
-  else
+  if (w.Winsock1(w.requestSlot).State() != SocketSlot::kConnected) {
     skipDisconnectedSlot(w);
+    return;
+  }
+  const std::uint16_t count = wireField(quantity(w, row));
+  if (count == 0)
+    completeEmptyRead(w);
+  else
+    sendOnConnectedSlot(w, row, count);
 }
 
 }  // namespace rtupoll
