@@ -333,7 +333,7 @@ TEST(BadFiles, AProgramFolderThatIsAFileStillPollsAndLosesNothing) {
 
   pollStep(w);
   ASSERT_TRUE(waitUntil(env, [&] { return w.lblStatus[0].caption() == "Received"; }, kPatience));
-  EXPECT_EQ(w.tabel.text(1, 2), std::to_string(ScriptedPeer::valueAt(7)));
+  EXPECT_EQ(w.tabel.text(1, 2), std::to_string(scriptedValueAt(7)));
   print_click(w);
   EXPECT_EQ(w.txt_print.text(), ",," + w.tabel.text(1, 2) + ",,,,,,,,");
   events.unload();
