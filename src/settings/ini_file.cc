@@ -184,7 +184,7 @@ std::string withIniValue(std::string_view text, std::string_view section, std::s
 
 std::optional<std::string> readIniFile(Env& env, const std::string& path, std::size_t limit) {
   std::string bytes;
-  switch (env.readFile(path, limit, bytes)) {
+  switch (env.files().readFile(path, limit, bytes)) {
     case FileError::kNone: return bytes;
     case FileError::kMissing: return std::string();
     default: return std::nullopt;
@@ -209,7 +209,7 @@ bool writeIniStrings(Env& env, const std::string& path, std::size_t limit, std::
   const std::string section_bytes = utf8ToCp1252(section);
   for (const IniEntry& entry : entries)
     *text = withIniValue(*text, section_bytes, utf8ToCp1252(entry.key), utf8ToCp1252(entry.value));
-  return replaceFile(env, path, *text);
+  return replaceFile(env.files(), path, *text);
 }
 
 }  // namespace rtupoll

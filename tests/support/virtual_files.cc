@@ -115,7 +115,8 @@ FileError VirtualFiles::readFile(const std::string& path, std::size_t limit, std
   return FileError::kNone;
 }
 
-FileError VirtualFiles::createFile(const std::string& path, std::string_view bytes) {
+FileError VirtualFiles::createFile(const std::string& path, std::string_view bytes, const std::string& /*like*/,
+                                   bool /*flush*/) {
   if (const auto error = injected(Op::kCreate, path)) return *error;
   if (exists(path)) return FileError::kExists;
   if (const FileError error = placeFor(path); error != FileError::kNone) return error;
@@ -136,7 +137,7 @@ FileError VirtualFiles::renameFile(const std::string& from, const std::string& t
   return FileError::kNone;
 }
 
-FileError VirtualFiles::overwriteFile(const std::string& path, std::string_view bytes) {
+FileError VirtualFiles::overwriteFile(const std::string& path, std::string_view bytes, bool /*flush*/) {
   if (const auto error = injected(Op::kOverwrite, path)) return *error;
   const auto target = resolveLinks(path);
   const auto it = target ? nodes_.find(*target) : nodes_.end();

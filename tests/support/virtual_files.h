@@ -3,23 +3,27 @@
 // Files in memory for the virtual runtime: folders, regular files and the
 // odd kinds a program folder may hold (symbolic links, and a FIFO or a
 // device, which are not regular files), with faults to order for each
-// operation. The Env
-// operations behave as the real ones do on Linux; a test sets the scene
-// with the verbs in the first half.
+// operation. The Files operations behave as the real ones do on Linux, as
+// the contract suite (tests/unit/files_contract_test.cc) checks; a test
+// sets the scene with the verbs in the first half.
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "env/env.h"
+#include "env/files.h"
 
 namespace rtupoll::testing {
 
-class VirtualFiles {
+class VirtualFiles : public Files {
  public:
+  // The process number of this run, in the temporary files' names.
+  static constexpr std::uint64_t kProcessId = 4242;
+
   enum class Op { kRead, kCreate, kRename, kOverwrite, kRemove };
 
   // A folder, with the folders above it.
@@ -49,15 +53,17 @@ class VirtualFiles {
   void fail(Op op, std::string prefix, FileError error, int times = -1);
   void clearFaults() { faults_.clear(); }
 
-  // The Env operations.
-  FileError readFile(const std::string& path, std::size_t limit, std::string& bytes);
-  FileError createFile(const std::string& path, std::string_view bytes);
-  FileError renameFile(const std::string& from, const std::string& to);
-  FileError overwriteFile(const std::string& path, std::string_view bytes);
-  FileError removeFile(const std::string& path);
-  FileStatus fileStatus(const std::string& path) const;
-  std::optional<std::string> resolveLinks(const std::string& path) const;
-  std::vector<std::string> listFolder(const std::string& path) const;
+  // The Files operations.
+  FileError readFile(const std::string& path, std::size_t limit, std::string& bytes) override;
+  FileError createFile(const std::string& path, std::string_view bytes, const std::string& like,
+                       bool flush) override;
+  FileError renameFile(const std::string& from, const std::string& to) override;
+  FileError overwriteFile(const std::string& path, std::string_view bytes, bool flush) override;
+  FileError removeFile(const std::string& path) override;
+  FileStatus fileStatus(const std::string& path) const override;
+  std::optional<std::string> resolveLinks(const std::string& path) const override;
+  std::vector<std::string> listFolder(const std::string& path) const override;
+  std::uint64_t processId() const override { return kProcessId; }
 
  private:
   enum class Kind { kFolder, kRegular, kSpecial, kLink };

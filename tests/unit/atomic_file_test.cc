@@ -17,7 +17,7 @@ using Op = VirtualFiles::Op;
 
 class AtomicFile : public ::testing::Test {
  protected:
-  bool replace(const std::string& bytes) { return replaceFile(env, path, bytes); }
+  bool replace(const std::string& bytes) { return replaceFile(env.files(), path, bytes); }
   std::vector<std::string> names() const { return env.files().listFolder(folder.path()); }
 
   VirtualEnv env;
@@ -67,10 +67,10 @@ TEST_F(AtomicFile, AFailureAtAnyStepLeavesTheOldFile) {
 }
 
 TEST_F(AtomicFile, FailsWithoutTouchingAnythingWhenThePathCannotHoldAFile) {
-  EXPECT_FALSE(replaceFile(env, folder.file("missing/setting.ini"), "x"));
+  EXPECT_FALSE(replaceFile(env.files(), folder.file("missing/setting.ini"), "x"));
   EXPECT_FALSE(folder.exists("missing"));
   folder.write("plain", "kept");  // the "folder" is a file
-  EXPECT_FALSE(replaceFile(env, folder.file("plain/setting.ini"), "x"));
+  EXPECT_FALSE(replaceFile(env.files(), folder.file("plain/setting.ini"), "x"));
   EXPECT_EQ(folder.read("plain"), "kept");
   env.files().addFolder(path);  // the path names a folder: it stays one
   EXPECT_FALSE(replace("x"));
@@ -96,7 +96,7 @@ TEST_F(AtomicFile, WhereNoFileCanBeMadeAWritableFileIsRewrittenInPlace) {
   env.files().setReadOnly(folder.path(), true);
   EXPECT_TRUE(replace("new"));
   EXPECT_EQ(folder.read("setting.ini"), "new");
-  EXPECT_FALSE(replaceFile(env, folder.file("data.csv"), "line"));
+  EXPECT_FALSE(replaceFile(env.files(), folder.file("data.csv"), "line"));
   EXPECT_EQ(names(), std::vector<std::string>{"setting.ini"});
 }
 
@@ -122,7 +122,7 @@ TEST_F(AtomicFile, RemovesOnlyTheTemporaryFilesItsOwnRunsLeftBehind) {
   for (const char* name : {"setting.ini.tmp-77-0", "data.csv.tmp-4242-12", "setting.ini", "data.csv",
                            "setting.ini.tmp-", "setting.ini.tmp-1-x", "other.tmp-1-1", "data.csv.tmp-1-1.bak"})
     folder.write(name, "");
-  removeLeftoverTemporaries(env, folder.path(), {"setting.ini", "data.csv"});
+  removeLeftoverTemporaries(env.files(), folder.path(), {"setting.ini", "data.csv"});
   EXPECT_EQ(names(), (std::vector<std::string>{"data.csv", "data.csv.tmp-1-1.bak", "other.tmp-1-1", "setting.ini",
                                                "setting.ini.tmp-", "setting.ini.tmp-1-x"}));
 }
