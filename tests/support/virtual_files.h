@@ -83,6 +83,14 @@ class VirtualFiles : public Files {
   // Where a new entry at `path` would go: kNone when its folder exists and takes it.
   FileError placeFor(const std::string& path) const;
   const Node* find(const std::string& path) const;
+  // Where the path's links lead, the name at the end of them, and kNone; or
+  // why nothing can be there: kMissing for a missing folder, kFailed for a
+  // loop or a file on the way.
+  struct Resolved {
+    std::string path;
+    FileError error;
+  };
+  Resolved resolve(const std::string& path) const;
   // The node at the end of the path's links; null when there is none.
   const Node* follow(const std::string& path) const;
 
