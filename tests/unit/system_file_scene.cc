@@ -8,15 +8,6 @@
 
 namespace rtupoll::testing {
 
-namespace {
-
-std::string utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return {text.begin(), text.end()};
-}
-
-}  // namespace
-
 std::optional<std::string> SystemFileScene::read(const std::string& name) const {
   const std::filesystem::path path = nativePath(file(name));
   std::error_code error;
@@ -32,7 +23,7 @@ void SystemFileScene::makeFolder(const std::string& name) {
 std::vector<std::string> SystemFileScene::names(const std::string& folder) const {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(nativePath(folder.empty() ? this->folder() : file(folder))))
-    names.push_back(utf8(entry.path().filename()));
+    names.push_back(programPath(entry.path().filename()));
   std::sort(names.begin(), names.end());
   return names;
 }

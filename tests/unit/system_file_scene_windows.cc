@@ -2,19 +2,13 @@
 // attribute for modes, and symbolic links where Windows lets this user make
 // them.
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 #include "system_file_scene.h"
+
+#include <windows.h>
 
 namespace rtupoll::testing {
 
