@@ -4,7 +4,9 @@
 // odd kinds a program folder may hold (symbolic links, and a FIFO or a
 // device, which are not regular files), with faults to order for each
 // operation. The Files operations behave as the real ones do on Linux, as
-// the contract suite (tests/unit/files_contract_test.cc) checks; a test
+// the contract suite (tests/unit/files_contract_test.cc) checks, but for
+// one thing: a link is followed where it ends a path, not where it stands
+// for a folder on the way (the program's folder is a real one). A test
 // sets the scene with the verbs in the first half.
 
 #include <cstddef>
