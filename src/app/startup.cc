@@ -38,7 +38,7 @@ void startUp(OptionIP& w) {
   Env& env = w.env();
   // A run killed between writing a file and renaming it left the new file
   // under a temporary name; it is of no use to anybody now.
-  removeLeftoverTemporaries(env, env.programFolder(), {kSettingsFileName, kDataFileName});
+  removeLeftoverTemporaries(env.files(), env.programFolder(), {kSettingsFileName, kDataFileName});
   w.currentRow = kLastReadDef;
 
   w.tabel.setRows(kTableSize);
