@@ -250,7 +250,7 @@ const WriteCase kWriteCases[] = {
     {"KeepsGarbageByteForByte",
      garbageThen(4096, "x"),  // ends inside a line
      {{"port0", "502"}},
-     garbageThen(4096, "x\n[set]\nport0=502\n"),
+     garbageThen(4096, "x\r[set]\rport0=502\r"),  // the garbage's last line ends in a CR alone
      {{"port0", "502"}}},
     {"RewritesAHugeFileWhole",
      garbageThen(10 << 20, "\r\n[set]\r\nport0=1\r\n"),
