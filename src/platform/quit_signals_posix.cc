@@ -63,7 +63,7 @@ void QuitSignals::drainAndQuit() {
   char bytes[16];
   while (read(g_read_fd, bytes, sizeof bytes) > 0) {
   }
-  if (on_quit_) on_quit_();
+  on_quit_();
 }
 
 }  // namespace rtupoll

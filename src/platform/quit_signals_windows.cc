@@ -21,9 +21,8 @@ namespace rtupoll {
 QuitSignals::QuitSignals(std::function<void()> on_quit, QObject* parent)
     : QObject(parent), on_quit_(std::move(on_quit)) {
   // Direct: the session ends once the handler returns.
-  connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
-    if (on_quit_) on_quit_();
-  }, Qt::DirectConnection);
+  connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { on_quit_(); },
+          Qt::DirectConnection);
 }
 
 QuitSignals::~QuitSignals() = default;

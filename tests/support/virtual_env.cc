@@ -194,7 +194,6 @@ bool VirtualRuntime::runNext(Nanos limit) {
   const Nanos due = take_posted ? posted->due : (timer ? timer->due() : Nanos::max());
   if (due > limit) return false;
   now_ = std::max(now_, due);
-  ++events_run_;
   if (take_posted) {
     std::function<void()> action = std::move(posted->action);
     posted_.erase(posted);
@@ -230,8 +229,6 @@ bool VirtualRuntime::advanceUntil(const std::function<bool()>& done, Nanos limit
 void VirtualRuntime::listen(const std::string& host, std::uint16_t port, VirtualPeer* peer) {
   peers_[{host, port}] = peer;
 }
-
-void VirtualRuntime::unlisten(const std::string& host, std::uint16_t port) { peers_.erase({host, port}); }
 
 VirtualPeer* VirtualRuntime::peerAt(const std::string& host, std::uint16_t port) const {
   auto it = peers_.find({host, port});

@@ -119,13 +119,10 @@ class VirtualRuntime : public Env {
   bool advanceUntil(const std::function<bool()>& done, Nanos limit);
 
   void listen(const std::string& host, std::uint16_t port, VirtualPeer* peer);
-  void unlisten(const std::string& host, std::uint16_t port);
   VirtualPeer* peerAt(const std::string& host, std::uint16_t port) const;
 
   // The sockets in the order they were created.
   VirtualSocket& socket(std::size_t index) const { return *sockets_.at(index); }
-  // How many events ran in all; lets tests see that a wait did not spin.
-  std::uint64_t eventsRun() const { return events_run_; }
 
   // Schedules a one-off action at now + delay.
   void post(Nanos delay, std::function<void()> action);
@@ -144,7 +141,6 @@ class VirtualRuntime : public Env {
 
   Nanos now_{0};
   std::uint64_t seq_ = 0;
-  std::uint64_t events_run_ = 0;
   std::vector<Posted> posted_;
   std::vector<VirtualTimer*> timers_;
   std::vector<VirtualSocket*> sockets_;

@@ -1,9 +1,10 @@
-// Settings files and program folders the operator's machine can hold: a
-// setting.ini of binary garbage, beyond a megabyte, with lines of 10,000
-// characters, a FIFO, a link to a device or to itself, files linked from
-// elsewhere, and a program folder the program may not write. Start-up
-// completes and reads what can be read; the program polls; writes that
-// cannot be made fail silently and leave the old files whole; nothing hangs.
+// The built program on settings files and program folders the operator's
+// machine can hold: a FIFO, a link to a device or to itself, a sparse
+// gigabyte, lines of 10,000 characters, files linked from elsewhere, and a
+// program folder the program may not write. It starts, polls and closes in
+// order; writes that cannot be made fail silently and leave the old files
+// whole; nothing hangs. The window's start-up on such files in the test's
+// own process is in tests/qt/bad_files_startup_test.cc.
 
 #include <gtest/gtest.h>
 
@@ -20,19 +21,14 @@
 
 #include <chrono>
 #include <ostream>
-#include <random>
 #include <string>
 
-#include "app/window_events.h"
-#include "datalog/data_log.h"
-#include "devices/connect.h"
-#include "polling/poll_cycle.h"
-#include "qt/support/folder_env.h"
+#include "platform/qt_env.h"
+#include "qt/support/bad_files.h"
 #include "qt/support/loopback.h"
 #include "qt/support/program_folder.h"
 #include "qt/support/scripted_peer.h"
-#include "settings/settings.h"
-#include "window/option_ip.h"
+#include "window/control_arrays.h"
 
 namespace rtupoll::testing {
 namespace {
@@ -43,108 +39,6 @@ constexpr std::chrono::seconds kPatience = 30s;
 // Far beyond what reading any of these files takes: a start-up this slow
 // would look hung to the operator.
 constexpr auto kHang = 10s;
-
-// Bytes of every value, line breaks and zero bytes among them, but no '['
-// so that no section can start in them by chance.
-QByteArray garbage(qsizetype size) {
-  std::mt19937 random(20240607);
-  QByteArray bytes(size, '\0');
-  for (char& c : bytes) {
-    c = static_cast<char>(random() & 0xFF);
-    if (c == '[') c = ']';
-  }
-  return bytes;
-}
-
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) << path.toStdString();
-}
-
-QStringList entries(const QString& folder) {
-  return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-QByteArray iniLines(const QList<QByteArray>& lines) {
-  QByteArray text;
-  for (const QByteArray& line : lines) text += line + "\r\n";
-  return text;
-}
-
-// The window's start-up on the real event loop's Env, in a folder of its own.
-class BadFilesStartUp : public ::testing::Test {
- protected:
-  BadFilesStartUp() : env(folder.path().toStdString()), w(env) {}
-
-  // Runs start-up and tells whether it came back in reasonable time.
-  void startUp(const QByteArray& setting_ini) {
-    writeFile(folder.filePath("setting.ini"), setting_ini);
-    const auto begin = std::chrono::steady_clock::now();
-    events.load();
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, kHang);
-    // Start-up ran to its end.
-    EXPECT_EQ(w.tabel.rows(), 30);
-    EXPECT_EQ(w.tabel.cols(), 30);
-    EXPECT_TRUE(w.tloading.enabled());
-    EXPECT_EQ(w.currentRow, kLastReadDef);
-  }
-
-  void expectDefaultsFromSlot(int first_slot, int first_read) {
-    for (int i = first_slot; i < kSlots; ++i) {
-      const auto k = static_cast<std::size_t>(i);
-      EXPECT_EQ(w.savedConnectState[k], "True") << i;
-      EXPECT_EQ(w.txtPort[k].text(), "502") << i;
-      EXPECT_EQ(w.txtIP[k].text(), "192.168.1.1") << i;
-    }
-    for (int r = first_read; r < kReadDefs; ++r) {
-      const auto k = static_cast<std::size_t>(r);
-      EXPECT_EQ(w.strReg[k].text(), "000") << r;
-      EXPECT_EQ(w.LegReg[k].text(), "000") << r;
-      EXPECT_EQ(w.LstIP[k].listIndex(), 0) << r;
-      EXPECT_EQ(w.tabel.text(1, 2 * r + 1), "") << "a count of 000 has no captions";
-    }
-  }
-
-  // The event loop never runs here, so the reload that start-up begins
-  // never ticks: nothing connects anywhere.
-  QTemporaryDir folder;
-  FolderEnv env;
-  OptionIP w;
-  WindowEvents events{w};
-};
-
-TEST_F(BadFilesStartUp, OfBinaryGarbageGivesTheDefaults) {
-  startUp(garbage(1 << 16));
-  expectDefaultsFromSlot(0, 0);
-}
-
-TEST_F(BadFilesStartUp, BeyondOneMegabyteIsNoSetUpAndGivesTheDefaults) {
-  const QByteArray section =
-      "\r\n" + iniLines({"[set]", "Scon0=False", "port0=1502", "txtIP0=127.0.0.1", "strreg0=100", "legreg0=3"});
-  startUp(garbage(static_cast<qsizetype>(kLargestSettingsFile) + 1 - section.size()) + section);
-  expectDefaultsFromSlot(0, 0);
-}
-
-TEST_F(BadFilesStartUp, WithLinesOf10000CharactersKeepsTheFirst254OfAValue) {
-  const QByteArray long_line(10000, 'x');
-  startUp(iniLines({"[" + long_line + "]", "port0=1", "[set]", long_line, long_line + "=1", "txtIP0=" + long_line,
-                    "strreg0=" + QByteArray(10000, '7'), "legreg0=2", "port1=" + QByteArray(10000, '9')}));
-  EXPECT_EQ(w.txtIP[0].text(), std::string(254, 'x'));
-  EXPECT_EQ(w.strReg[0].text(), std::string(254, '7'));
-  EXPECT_EQ(w.LegReg[0].text(), "2");
-  EXPECT_EQ(w.txtPort[0].text(), "502") << "port0 of another section";
-  EXPECT_EQ(w.txtPort[1].text(), std::string(254, '9'));
-  // A first register of 254 digits still gets its two captions, and no more.
-  EXPECT_TRUE(w.tabel.text(1, 1).ends_with(">>")) << w.tabel.text(1, 1);
-  EXPECT_TRUE(w.tabel.text(2, 1).ends_with(">>")) << w.tabel.text(2, 1);
-  EXPECT_EQ(w.tabel.text(3, 1), "");
-  expectDefaultsFromSlot(2, 1);
-}
 
 // The built program on a setting.ini that is no file of ours: it starts,
 // its window takes the quit signal and closes in order at once, and the
@@ -306,40 +200,6 @@ TEST_F(BadFilesReadOnlyFolder, StillPollsRewritesWritableFilesInPlaceAndLeavesRe
   EXPECT_NE(saved.find("\r\nLstIP4=0\r\n"), std::string::npos) << saved;
   EXPECT_EQ(readFile(folder_.filePath("data.csv")).toStdString(), old_line.toStdString());
   EXPECT_EQ(entries(folder_.path()), QStringList({"data.csv", "rtupoll", "setting.ini"}));
-}
-
-// Where the superuser cannot be kept from writing, a program folder that
-// cannot hold files at all: its path names a file.
-TEST(BadFiles, AProgramFolderThatIsAFileStillPollsAndLosesNothing) {
-  QTemporaryDir folder;
-  const QString not_a_folder = folder.filePath("program");
-  writeFile(not_a_folder, "kept\r\n");
-  ScriptedPeer device;
-  FolderEnv env(not_a_folder.toStdString());
-  OptionIP w(env);
-  WindowEvents events(w);
-  events.load();
-  // Nothing could be read; the operator sets the device up by hand and
-  // connects it, instead of the reload.
-  w.tloading.setEnabled(false);
-  EXPECT_EQ(w.txtIP[0].text(), "192.168.1.1");
-  w.txtIP[0].setText("127.0.0.1");
-  w.txtPort[0].setText(std::to_string(device.port()));
-  w.LstIP[0].setListIndex(0);
-  w.strReg[0].setText("8");
-  w.LegReg[0].setText("1");
-  connectSlot(w, 0);
-  ASSERT_EQ(w.lblStatus[0].caption(), "Connected OK");
-
-  pollStep(w);
-  ASSERT_TRUE(waitUntil(env, [&] { return w.lblStatus[0].caption() == "Received"; }, kPatience));
-  EXPECT_EQ(w.tabel.text(1, 2), std::to_string(ScriptedPeer::valueAt(7)));
-  print_click(w);
-  EXPECT_EQ(w.txt_print.text(), ",," + w.tabel.text(1, 2) + ",,,,,,,,");
-  events.unload();
-
-  EXPECT_EQ(readFile(not_a_folder).toStdString(), "kept\r\n");
-  EXPECT_EQ(entries(folder.path()), QStringList({"program"}));
 }
 
 }  // namespace

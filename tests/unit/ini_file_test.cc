@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "support/virtual_folder.h"
 
@@ -15,22 +17,7 @@ using testing::VirtualFiles;
 using testing::VirtualFolder;
 
 constexpr std::size_t kNoLimit = std::string::npos;
-
-class IniFile : public ::testing::Test {
- protected:
-  std::string path() const { return folder.file("setting.ini"); }
-  void given(const std::string& bytes) const { folder.write("setting.ini", bytes); }
-  std::string contents() const { return folder.read("setting.ini"); }
-  std::string read(const std::string& key, const std::string& fallback = "dflt") {
-    return iniString(readIniFile(env, path(), kNoLimit), "set", key, fallback);
-  }
-  bool write(const std::string& key, const std::string& value, const std::string& file = "") {
-    return writeIniStrings(env, file.empty() ? path() : file, kNoLimit, "set", {{key, value}});
-  }
-
-  VirtualEnv env;
-  VirtualFolder folder{env};
-};
+constexpr const char* kIniName = "setting.ini";
 
 // Bytes that are no INI text: zero bytes, stray brackets and line ends.
 std::string garbage(std::size_t size) {
@@ -40,203 +27,265 @@ std::string garbage(std::size_t size) {
   return bytes;
 }
 
-TEST_F(IniFile, GivesTheDefaultOnlyWhenTheFileSectionOrKeyIsMissing) {
-  EXPECT_EQ(read("port0", "502"), "502");      // no file
-  EXPECT_FALSE(folder.exists("setting.ini"));  // reading creates nothing
+// What lies at the path of setting.ini: nothing, a folder, or a file of
+// `garbage_before` bytes of garbage followed by `text` (large files are
+// made when a case runs, not when the table is built).
+struct Given {
+  enum class Kind { kNoFile, kFolder, kFile };
+  Kind kind = Kind::kFile;
+  std::string text;
+  std::size_t garbage_before = 0;
 
-  given("[other]\r\nport0=1\r\n");
-  EXPECT_EQ(read("port0", "502"), "502");  // no section "set"
+  std::string bytes() const { return garbage(garbage_before) + text; }
+};
 
-  given("port0=1\r\n[set]\r\nport1=2\r\n[other]\r\nport0=3\r\n");
-  EXPECT_EQ(read("port0", "502"), "502");  // only in other sections, or before any
-  EXPECT_EQ(read("port1", "502"), "2");
-
-  given("[set]\r\nport0=\r\nport1=   \r\nport2\r\n;port3=7\r\n");
-  EXPECT_EQ(read("port0", "502"), "");  // present and empty stays empty
-  EXPECT_EQ(read("port1", "502"), "");
-  EXPECT_EQ(read("port2", "502"), "502");  // a line without '=' holds no key
-  EXPECT_EQ(read("port3", "502"), "502");  // a comment is no entry
-
-  // A folder in place of the file reads as a missing file.
-  env.files().erase(path());
-  env.files().addFolder(path());
-  EXPECT_EQ(read("port0", "502"), "502");
+Given noFile() { return {Given::Kind::kNoFile, ""}; }
+Given folderInstead() { return {Given::Kind::kFolder, ""}; }
+Given file(std::string text) { return {Given::Kind::kFile, std::move(text)}; }
+Given garbageThen(std::size_t garbage_bytes, std::string text) {
+  return {Given::Kind::kFile, std::move(text), garbage_bytes};
 }
 
-TEST_F(IniFile, MatchesNamesInAnyLetterCaseAndTrimsBlanks) {
-  given("; settings of the line 3 panel\n  [ SeT ]  \n\tsCoN0 \t=  False \t\nTXTIP0=10.0.0.1\r\nport0 = 5 0 2\n");
-  EXPECT_EQ(read("Scon0"), "False");
-  EXPECT_EQ(read("txtIP0"), "10.0.0.1");
-  EXPECT_EQ(read("port0"), "5 0 2");  // blanks inside a value are kept
-  EXPECT_EQ(iniString(readIniFile(env, path(), kNoLimit), "SET", "SCON0", "x"), "False");
-}
+class IniFile : public ::testing::Test {
+ protected:
+  std::string path() const { return folder.file(kIniName); }
+  void given(const Given& g) {
+    switch (g.kind) {
+      case Given::Kind::kNoFile: break;
+      case Given::Kind::kFolder: env.files().addFolder(path()); break;
+      case Given::Kind::kFile: folder.write(kIniName, g.bytes()); break;
+    }
+  }
+  std::string contents() const { return folder.read(kIniName); }
+  std::string read(const std::string& section, const std::string& key, const std::string& fallback) {
+    return iniString(readIniFile(env, path(), kNoLimit), section, key, fallback);
+  }
+  bool write(const std::string& key, const std::string& value, const std::string& file = "") {
+    return writeIniStrings(env, file.empty() ? path() : file, kNoLimit, "set", {{key, value}});
+  }
 
+  VirtualEnv env;
+  VirtualFolder folder{env};
+};
+
+// The reader: the value of one key in the file as it is, or the default.
+struct ReadCase {
+  const char* name;
+  Given file;
+  std::string key;
+  std::string fallback;
+  std::string expected;
+  std::string section = "set";
+};
+
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+
+// Values of 300 characters and more, and a line of 10,000.
+const std::string k300a(300, 'a');
+const std::string k300d(300, 'd');
+const std::string k300y(300, 'y');
+const std::string k254a(254, 'a');
+const std::string k254d(254, 'd');
+const std::string k254y(254, 'y');
+const std::string k300Accents(300, '\xE9');
+std::string accents254() {
+  std::string utf8;
+  for (int i = 0; i < 254; ++i) utf8 += "\u00E9";
+  return utf8;  // 254 characters, 508 bytes of UTF-8
+}
+const std::string k10000x(10000, 'x');
+
+const char* const kSectionsFile = "port0=1\r\n[set]\r\nport1=2\r\n[other]\r\nport0=3\r\n";
+const char* const kEmptyValuesFile = "[set]\r\nport0=\r\nport1=   \r\nport2\r\n;port3=7\r\n";
+const char* const kCaseAndBlanksFile =
+    "; settings of the line 3 panel\n  [ SeT ]  \n\tsCoN0 \t=  False \t\nTXTIP0=10.0.0.1\r\nport0 = 5 0 2\n";
 // Files edited by hand, as the Windows profile functions take them.
-TEST_F(IniFile, ReadsAValueInOneMatchingPairOfQuotesWithoutThem) {
-  given("[set]\r\ntxtIP0=\"127.0.0.1\"\r\ntxtIP1= '10.0.0.2' \r\ntxtIP2=\" a b \"\r\nport0=\"\"\r\n"
-        "port1=\"502\r\nport2='7\"\r\nstrreg0=\"\r\nstrreg1=\"\"x\"\"\r\nstrreg2=\"" +
-        std::string(300, 'y') + "\"\r\n");
-  EXPECT_EQ(read("txtIP0"), "127.0.0.1");
-  EXPECT_EQ(read("txtIP1"), "10.0.0.2");
-  EXPECT_EQ(read("txtIP2"), " a b ");  // the blanks inside stay
-  EXPECT_EQ(read("port0"), "");
-  EXPECT_EQ(read("port1"), "\"502");  // a quote at one end, or two different ones, stay
-  EXPECT_EQ(read("port2"), "'7\"");
-  EXPECT_EQ(read("strreg0"), "\"");
-  EXPECT_EQ(read("strreg1"), "\"x\"");  // one pair only
-  EXPECT_EQ(read("strreg2"), std::string(254, 'y'));
+const std::string kQuotesFile =
+    "[set]\r\ntxtIP0=\"127.0.0.1\"\r\ntxtIP1= '10.0.0.2' \r\ntxtIP2=\" a b \"\r\nport0=\"\"\r\n"
+    "port1=\"502\r\nport2='7\"\r\nstrreg0=\"\r\nstrreg1=\"\"x\"\"\r\nstrreg2=\"" +
+    k300y + "\"\r\n";
+const char* const kNoClosingBracketFile = "[set\r\nport0=7\r\n  [ other \r\nport1=9";
+const char* const kTwoSectionsOfANameFile = "[set]\r\nport0=1\r\nPORT0=2\r\n[set]\r\nport0=3\r\nport1=4\r\n";
+const std::string kLongValuesFile = "[set]\r\ntxtIP0=" + k300a + "\r\ntxtIP1=" + k300Accents + "\r\n";
+const std::string kZeroBytesFile = "[set]\r\nport0=12\0garbage\r\nport1=\0\r\n"s;
+const std::string kAfterGarbageFile = "\r\n[set]\r\nlegreg0=" + k10000x + "\r\nport0=7\r\n";
+
+const ReadCase kReadCases[] = {
+    // The default only when the file, the section or the key is missing.
+    {"NoFile", noFile(), "port0", "502", "502"},
+    {"NoSectionSet", file("[other]\r\nport0=1\r\n"), "port0", "502", "502"},
+    {"OnlyInOtherSectionsOrBeforeAny", file(kSectionsFile), "port0", "502", "502"},
+    {"InItsSection", file(kSectionsFile), "port1", "502", "2"},
+    {"PresentAndEmptyStaysEmpty", file(kEmptyValuesFile), "port0", "502", ""},
+    {"PresentAndBlankStaysEmpty", file(kEmptyValuesFile), "port1", "502", ""},
+    {"ALineWithoutEqualsHoldsNoKey", file(kEmptyValuesFile), "port2", "502", "502"},
+    {"ACommentIsNoEntry", file(kEmptyValuesFile), "port3", "502", "502"},
+    {"AFolderReadsAsAMissingFile", folderInstead(), "port0", "502", "502"},
+    // Names in any letter case, blanks around names and values trimmed.
+    {"KeyInAnyLetterCase", file(kCaseAndBlanksFile), "Scon0", "dflt", "False"},
+    {"KeyInCapitals", file(kCaseAndBlanksFile), "txtIP0", "dflt", "10.0.0.1"},
+    {"BlanksInsideAValueAreKept", file(kCaseAndBlanksFile), "port0", "dflt", "5 0 2"},
+    {"SectionAndKeyAskedForInCapitals", file(kCaseAndBlanksFile), "SCON0", "x", "False", "SET"},
+    // A value in one matching pair of quotes is read without them.
+    {"DoubleQuotes", file(kQuotesFile), "txtIP0", "dflt", "127.0.0.1"},
+    {"SingleQuotesWithBlanksAround", file(kQuotesFile), "txtIP1", "dflt", "10.0.0.2"},
+    {"BlanksInsideQuotesStay", file(kQuotesFile), "txtIP2", "dflt", " a b "},
+    {"EmptyQuotes", file(kQuotesFile), "port0", "dflt", ""},
+    {"AQuoteAtOneEndStays", file(kQuotesFile), "port1", "dflt", "\"502"},
+    {"TwoDifferentQuotesStay", file(kQuotesFile), "port2", "dflt", "'7\""},
+    {"ALoneQuoteStays", file(kQuotesFile), "strreg0", "dflt", "\""},
+    {"OnePairOnly", file(kQuotesFile), "strreg1", "dflt", "\"x\""},
+    {"QuotedLongValueIsCut", file(kQuotesFile), "strreg2", "dflt", k254y},
+    // A header without its closing bracket names the section.
+    {"HeaderWithoutBracket", file(kNoClosingBracketFile), "port0", "dflt", "7"},
+    {"KeyOfTheNextHeaderWithoutBracket", file(kNoClosingBracketFile), "port1", "dflt", "dflt"},
+    {"SectionOfAHeaderWithBlanksAndNoBracket", file(kNoClosingBracketFile), "port1", "missing", "9", "other"},
+    // The first entry of the first section of a name.
+    {"FirstEntryOfAKey", file(kTwoSectionsOfANameFile), "port0", "dflt", "1"},
+    {"ASecondSectionOfTheNameIsNotLookedAt", file(kTwoSectionsOfANameFile), "port1", "dflt", "dflt"},
+    // At most 254 characters, counted in the file's bytes.
+    {"LongValueIsCut", file(kLongValuesFile), "txtIP0", "dflt", k254a},
+    {"LongValueIsCutInCharactersNotUtf8Bytes", file(kLongValuesFile), "txtIP1", "dflt", accents254()},
+    {"LongDefaultIsCut", noFile(), "missing", k300d, k254d},
+    // Windows-1252 in the file, UTF-8 in the program.
+    {"Windows1252ReadsAsUtf8", file("[set]\r\ntxtIP0=caf\xE9 \x80\r\n"), "txtIP0", "dflt", "caf\u00E9 \u20AC"},
+    {"TheDefaultIsUtf8Already", file("[set]\r\ntxtIP0=caf\xE9 \x80\r\n"), "missing", "\u00E9", "\u00E9"},
+    // Binary garbage, huge files and long lines.
+    {"AValueEndsAtAZeroByte", file(kZeroBytesFile), "port0", "dflt", "12"},
+    {"AValueOfAZeroByteIsEmpty", file(kZeroBytesFile), "port1", "dflt", ""},
+    {"GarbageOnly", garbageThen(1 << 16, ""), "port0", "502", "502"},
+    {"SectionBehind10MBOfGarbage", garbageThen(10 << 20, kAfterGarbageFile), "port0", "dflt", "7"},
+    {"LineOf10000Characters", garbageThen(10 << 20, kAfterGarbageFile), "legreg0", "dflt", std::string(254, 'x')},
+};
+
+class IniRead : public IniFile, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(IniRead, GivesTheStoredValueOrTheDefault) {
+  const ReadCase& c = GetParam();
+  given(c.file);
+  const bool had_file = folder.exists(kIniName);
+  const std::string before = contents();
+  EXPECT_EQ(read(c.section, c.key, c.fallback), c.expected);
+  // Reading changes nothing, and creates no file.
+  EXPECT_EQ(folder.exists(kIniName), had_file);
+  EXPECT_EQ(contents(), before);
 }
 
-TEST_F(IniFile, TakesAHeaderWithoutItsClosingBracketAsTheSection) {
-  given("[set\r\nport0=7\r\n  [ other \r\nport1=9");
-  EXPECT_EQ(read("port0"), "7");
-  EXPECT_EQ(read("port1"), "dflt");
-  EXPECT_EQ(iniValue(contents(), "other", "port1").value_or("missing"), "9");
-  ASSERT_TRUE(write("port0", "8"));
-  ASSERT_TRUE(write("port1", "2"));
-  EXPECT_EQ(contents(), "[set\r\nport0=8\r\nport1=2\r\n  [ other \r\nport1=9");
+INSTANTIATE_TEST_SUITE_P(IniFile, IniRead, ::testing::ValuesIn(kReadCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The writer: keys written one at a time into the file as it is; the file
+// afterwards, byte for byte, and what reads back from it.
+struct ReadBack {
+  std::string key;
+  std::string expected;
+  std::string section = "set";
+};
+
+struct WriteCase {
+  const char* name;
+  Given before;
+  std::vector<IniEntry> writes;
+  Given after;
+  std::vector<ReadBack> reads_back = {};
+};
+
+void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
+
+const char* const kHandEditedFile =
+    "; line 3 panel\n"
+    "[other]\r\n"
+    "port0=9\r\n"
+    "[SET]   \n"
+    "  PORT0 = 1  \n"
+    "port0=2\r\n"
+    "\tkeep = this \r\n"
+    "\r\n"
+    "[set]\r\n"
+    "port0=3";
+const char* const kHandEditedFileRewritten =
+    "; line 3 panel\n"
+    "[other]\r\n"
+    "port0=9\r\n"
+    "[SET]   \n"
+    "PORT0=502\n"  // the file's spelling, its first line's line end
+    "port0=2\r\n"
+    "\tkeep = this \r\n"
+    "\r\n"
+    "[set]\r\n"
+    "port0=3";
+
+const WriteCase kWriteCases[] = {
+    {"CreatesAMissingFileWithTheSectionAndKeysInOrder",
+     noFile(),
+     {{"Scon0", "True"}, {"port0", "502"}, {"txtIP0", ""}},
+     file("[set]\r\nScon0=True\r\nport0=502\r\ntxtIP0=\r\n"),
+     {{"txtIP0", ""}}},  // stored empty, not deleted
+    // A present key is rewritten in place; every other byte stays.
+    {"RewritesAPresentKeyInPlace", file(kHandEditedFile), {{"port0", "502"}}, file(kHandEditedFileRewritten)},
+    {"RewritesAnUnterminatedLastLine", file("[set]\r\nport0=1"), {{"port0", "2"}}, file("[set]\r\nport0=2\r\n")},
+    {"RewritesTheKeysOfAHeaderWithoutBracket",
+     file(kNoClosingBracketFile),
+     {{"port0", "8"}, {"port1", "2"}},
+     file("[set\r\nport0=8\r\nport1=2\r\n  [ other \r\nport1=9")},
+    // A missing key goes after the last non-blank line of its section,
+    // ending as the line before it: the file's style.
+    {"AddsAKeyBeforeTheBlankLinesOfItsSection",
+     file("[set]\nport0=1\n\n  \r\n[other]\nx=y\n"),
+     {{"port1", "2"}},
+     file("[set]\nport0=1\nport1=2\n\n  \r\n[other]\nx=y\n")},
+    {"AddsAKeyBehindALoneHeader", file("[set]"), {{"port0", "1"}}, file("[set]\r\nport0=1\r\n")},
+    {"AddsAKeyInLfStyle", file("[set]\nport0=1"), {{"port1", "2"}}, file("[set]\nport0=1\nport1=2\n")},
+    {"AddsAKeyInTheStyleOfTheLineBeforeIt",
+     file("; notes\n[set]\r\nport0=1\r\n"),
+     {{"port1", "2"}},
+     file("; notes\n[set]\r\nport0=1\r\nport1=2\r\n")},
+    {"AddsAKeyAfterAComment",
+     file("[set]\r\n; only a comment"),
+     {{"port0", "1"}},
+     file("[set]\r\n; only a comment\r\nport0=1\r\n")},
+    // A missing section goes at the end of the file.
+    {"AddsASectionAtTheEnd", file("[other]\r\nx=1"), {{"port0", "502"}}, file("[other]\r\nx=1\r\n[set]\r\nport0=502\r\n")},
+    {"AddsASectionInLfStyle", file("[other]\nx=1\n"), {{"port0", "502"}}, file("[other]\nx=1\n[set]\nport0=502\n")},
+    {"KeepsGarbageByteForByte",
+     garbageThen(4096, "x"),  // ends inside a line
+     {{"port0", "502"}},
+     garbageThen(4096, "x\r[set]\rport0=502\r"),  // the garbage's last line ends in a CR alone
+     {{"port0", "502"}}},
+    {"RewritesAHugeFileWhole",
+     garbageThen(10 << 20, "\r\n[set]\r\nport0=1\r\n"),
+     {{"port0", "2"}},
+     garbageThen(10 << 20, "\r\n[set]\r\nport0=2\r\n")},
+    // A value cannot add lines or sections; it ends at a zero byte.
+    {"ALineBreakInAValueIsDropped",
+     file("[set]\r\nport0=1\r\n"),
+     {{"txtIP0", "10.0.0.1\r\n[evil]\nport0=9\r"}},
+     file("[set]\r\nport0=1\r\ntxtIP0=10.0.0.1[evil]port0=9\r\n"),
+     {{"port0", "1"}, {"port0", "none", "evil"}}},
+    {"AValueEndsAtAZeroByte",
+     file("[set]\r\nport0=1\r\n"),
+     {{"txtIP1", "ab\0cd"s}},
+     file("[set]\r\nport0=1\r\ntxtIP1=ab\r\n"),
+     {{"txtIP1", "ab"}}},
+    {"WritesWindows1252",
+     noFile(),
+     {{"txtIP0", "caf\u00E9 \u20AC \u0100"}},
+     file("[set]\r\ntxtIP0=caf\xE9 \x80 ?\r\n"),
+     {{"txtIP0", "caf\u00E9 \u20AC ?"}}},
+};
+
+class IniWrite : public IniFile, public ::testing::WithParamInterface<WriteCase> {};
+
+TEST_P(IniWrite, StoresEachValueAndLeavesEveryOtherByte) {
+  const WriteCase& c = GetParam();
+  given(c.before);
+  for (const IniEntry& entry : c.writes) ASSERT_TRUE(write(entry.key, entry.value)) << entry.key;
+  EXPECT_EQ(contents(), c.after.bytes());
+  for (const ReadBack& r : c.reads_back) EXPECT_EQ(read(r.section, r.key, "none"), r.expected) << r.key;
 }
 
-TEST_F(IniFile, ReadsTheFirstEntryOfTheFirstSectionOfAName) {
-  given("[set]\r\nport0=1\r\nPORT0=2\r\n[set]\r\nport0=3\r\nport1=4\r\n");
-  EXPECT_EQ(read("port0"), "1");
-  EXPECT_EQ(read("port1"), "dflt");  // the second "set" is not looked at
-}
-
-TEST_F(IniFile, ReadsAtMost254CharactersCountedInTheFilesBytes) {
-  given("[set]\r\ntxtIP0=" + std::string(300, 'a') + "\r\ntxtIP1=" + std::string(300, '\xE9') + "\r\n");
-  EXPECT_EQ(read("txtIP0"), std::string(254, 'a'));
-  std::string accents;
-  for (int i = 0; i < 254; ++i) accents += "\u00E9";
-  EXPECT_EQ(read("txtIP1"), accents);  // 254 characters, 508 bytes of UTF-8
-  EXPECT_EQ(read("missing", std::string(300, 'd')), std::string(254, 'd'));
-}
-
-TEST_F(IniFile, ReadsWindows1252AsUtf8) {
-  given("[set]\r\ntxtIP0=caf\xE9 \x80\r\n");
-  EXPECT_EQ(read("txtIP0"), "caf\u00E9 \u20AC");
-  EXPECT_EQ(iniString(readIniFile(env, path(), kNoLimit), "set", "missing", "\u00E9"), "\u00E9");
-}
-
-TEST_F(IniFile, SurvivesBinaryGarbageHugeFilesAndLongLines) {
-  given("[set]\r\nport0=12\0garbage\r\nport1=\0\r\n"s);
-  EXPECT_EQ(read("port0"), "12");  // a value ends at a zero byte
-  EXPECT_EQ(read("port1"), "");
-
-  given(garbage(1 << 16));
-  EXPECT_EQ(read("port0", "502"), "502");
-
-  // 10 MB of garbage, then the section; and a line of 10,000 characters.
-  given(garbage(10 << 20) + "\r\n[set]\r\nlegreg0=" + std::string(10000, 'x') + "\r\nport0=7\r\n");
-  EXPECT_EQ(read("port0"), "7");
-  EXPECT_EQ(read("legreg0"), std::string(254, 'x'));
-}
-
-TEST_F(IniFile, CreatesAMissingFileWithTheSectionAndKeysInOrder) {
-  ASSERT_TRUE(write("Scon0", "True"));
-  ASSERT_TRUE(write("port0", "502"));
-  ASSERT_TRUE(write("txtIP0", ""));
-  EXPECT_EQ(contents(), "[set]\r\nScon0=True\r\nport0=502\r\ntxtIP0=\r\n");
-  EXPECT_EQ(read("txtIP0"), "");  // stored empty, not deleted
-}
-
-TEST_F(IniFile, RewritesAPresentKeyInPlaceAndLeavesEveryOtherByte) {
-  const std::string before =
-      "; line 3 panel\n"
-      "[other]\r\n"
-      "port0=9\r\n"
-      "[SET]   \n"
-      "  PORT0 = 1  \n"
-      "port0=2\r\n"
-      "\tkeep = this \r\n"
-      "\r\n"
-      "[set]\r\n"
-      "port0=3";
-  given(before);
-  ASSERT_TRUE(write("port0", "502"));
-  EXPECT_EQ(contents(),
-            "; line 3 panel\n"
-            "[other]\r\n"
-            "port0=9\r\n"
-            "[SET]   \n"
-            "PORT0=502\n"  // the file's spelling, its first line's line end
-            "port0=2\r\n"
-            "\tkeep = this \r\n"
-            "\r\n"
-            "[set]\r\n"
-            "port0=3");
-
-  given("[set]\r\nport0=1");  // the last line has no line end
-  ASSERT_TRUE(write("port0", "2"));
-  EXPECT_EQ(contents(), "[set]\r\nport0=2\r\n");
-}
-
-TEST_F(IniFile, AddsAMissingKeyAfterTheLastNonBlankLineOfItsSection) {
-  given("[set]\nport0=1\n\n  \r\n[other]\nx=y\n");
-  ASSERT_TRUE(write("port1", "2"));
-  EXPECT_EQ(contents(), "[set]\nport0=1\nport1=2\n\n  \r\n[other]\nx=y\n");
-
-  given("[set]");
-  ASSERT_TRUE(write("port0", "1"));
-  EXPECT_EQ(contents(), "[set]\r\nport0=1\r\n");
-
-  // Added lines end as the line before them: the file's style.
-  given("[set]\nport0=1");
-  ASSERT_TRUE(write("port1", "2"));
-  EXPECT_EQ(contents(), "[set]\nport0=1\nport1=2\n");
-  given("; notes\n[set]\r\nport0=1\r\n");
-  ASSERT_TRUE(write("port1", "2"));
-  EXPECT_EQ(contents(), "; notes\n[set]\r\nport0=1\r\nport1=2\r\n");
-
-  given("[set]\r\n; only a comment");
-  ASSERT_TRUE(write("port0", "1"));
-  EXPECT_EQ(contents(), "[set]\r\n; only a comment\r\nport0=1\r\n");
-}
-
-TEST_F(IniFile, AddsAMissingSectionAtTheEndOfTheFile) {
-  given("[other]\r\nx=1");
-  ASSERT_TRUE(write("port0", "502"));
-  EXPECT_EQ(contents(), "[other]\r\nx=1\r\n[set]\r\nport0=502\r\n");
-
-  given("[other]\nx=1\n");
-  ASSERT_TRUE(write("port0", "502"));
-  EXPECT_EQ(contents(), "[other]\nx=1\n[set]\nport0=502\n");
-}
-
-TEST_F(IniFile, KeepsGarbageByteForByte) {
-  const std::string junk = garbage(4096) + "x";  // ends inside a line
-  given(junk);
-  ASSERT_TRUE(write("port0", "502"));
-  const std::string after = contents();
-  ASSERT_GE(after.size(), junk.size());
-  EXPECT_EQ(after.substr(0, junk.size()), junk);
-  EXPECT_EQ(read("port0"), "502");
-}
-
-TEST_F(IniFile, AValueCannotAddLinesOrSections) {
-  given("[set]\r\nport0=1\r\n");
-  ASSERT_TRUE(write("txtIP0", "10.0.0.1\r\n[evil]\nport0=9\r"));
-  EXPECT_EQ(contents(), "[set]\r\nport0=1\r\ntxtIP0=10.0.0.1[evil]port0=9\r\n");
-  EXPECT_EQ(read("port0"), "1");
-  EXPECT_EQ(iniString(readIniFile(env, path(), kNoLimit), "evil", "port0", "none"), "none");
-
-  ASSERT_TRUE(write("txtIP1", "ab\0cd"s));  // the value ends at a zero byte
-  EXPECT_EQ(read("txtIP1"), "ab");
-  EXPECT_EQ(contents().find('\0'), std::string::npos);
-}
-
-TEST_F(IniFile, WritesWindows1252) {
-  ASSERT_TRUE(write("txtIP0", "caf\u00E9 \u20AC \u0100"));
-  EXPECT_EQ(contents(), "[set]\r\ntxtIP0=caf\xE9 \x80 ?\r\n");
-  EXPECT_EQ(read("txtIP0"), "caf\u00E9 \u20AC ?");
-}
-
-TEST_F(IniFile, RewritesAHugeFileWhole) {
-  const std::string head = garbage(10 << 20);
-  given(head + "\r\n[set]\r\nport0=1\r\n");
-  ASSERT_TRUE(write("port0", "2"));
-  EXPECT_EQ(contents(), head + "\r\n[set]\r\nport0=2\r\n");
-}
+INSTANTIATE_TEST_SUITE_P(IniFile, IniWrite, ::testing::ValuesIn(kWriteCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(IniFile, AFailedWriteLeavesTheOldFile) {
   // The folder is missing, is a file, or the path is a folder.
@@ -251,15 +300,15 @@ TEST_F(IniFile, AFailedWriteLeavesTheOldFile) {
 }
 
 TEST_F(IniFile, AFileThatCannotBeReadOrWrittenIsNotWritten) {
-  given("[set]\r\nport0=1\r\n");
+  given(file("[set]\r\nport0=1\r\n"));
   env.files().setReadOnly(path(), true);
   EXPECT_FALSE(write("port0", "2"));
-  EXPECT_EQ(read("port0"), "1");
+  EXPECT_EQ(read("set", "port0", "dflt"), "1");
   env.files().setReadOnly(path(), false);
 
   // What cannot be read cannot be edited safely: the defaults, and no write.
   env.files().fail(VirtualFiles::Op::kRead, path(), FileError::kDenied);
-  EXPECT_EQ(read("port0", "502"), "502");
+  EXPECT_EQ(read("set", "port0", "502"), "502");
   EXPECT_FALSE(write("port0", "2"));
   env.files().clearFaults();
   EXPECT_EQ(contents(), "[set]\r\nport0=1\r\n");

@@ -37,26 +37,36 @@ class ReadRequestTest : public WindowFixture {
   }
 };
 
+struct RequestCase {
+  const char* first;
+  const char* count;
+  Bytes body;  // bytes 2 to 11 of the frame
+};
+
 TEST_F(ReadRequestTest, ConvertsTheTextsIntoStartingAddressAndQuantity) {
   connectNow(0);
   ASSERT_EQ(status(0), "Connected OK");
-  EXPECT_EQ(request("1", "10"), body(0x00, 0x00, 0x00, 0x0A));
-  EXPECT_EQ(request("301", "2"), body(0x01, 0x2C, 0x00, 0x02));
-  EXPECT_EQ(request("257", "1"), body(0x01, 0x00, 0x00, 0x01));
-  // Register 0 is address -1: the low byte is out of range and goes as 0.
-  EXPECT_EQ(request("0", "1"), body(0, 0, 0, 1));
-  EXPECT_EQ(request("000", "1"), body(0, 0, 0, 1));
-  // 65537 is address 65536: the high byte 256 is out of range.
-  EXPECT_EQ(request("65537", "1"), body(0, 0, 0, 1));
-  // Not a number as a whole: address 0. As a count it reads as 12.
-  EXPECT_EQ(request("12abc", "3"), body(0, 0, 0, 3));
-  EXPECT_EQ(request("5", "12abc"), body(0, 4, 0, 12));
-  // Counts round halves to even.
-  EXPECT_EQ(request("1", "2.5"), body(0, 0, 0, 2));
-  EXPECT_EQ(request("1", "3.5"), body(0, 0, 0, 4));
-  EXPECT_EQ(request("1", "&H10"), body(0, 0, 0, 16));
-  // A count above 0xFFFF: each byte is taken on its own (70000 = 273 * 256 + 112).
-  EXPECT_EQ(request("1", "70000"), body(0, 0, 0, 112));
+  const RequestCase cases[] = {
+      {"1", "10", body(0x00, 0x00, 0x00, 0x0A)},
+      {"301", "2", body(0x01, 0x2C, 0x00, 0x02)},
+      {"257", "1", body(0x01, 0x00, 0x00, 0x01)},
+      // Register 0 is address -1: the low byte is out of range and goes as 0.
+      {"0", "1", body(0, 0, 0, 1)},
+      {"000", "1", body(0, 0, 0, 1)},
+      // 65537 is address 65536: the high byte 256 is out of range.
+      {"65537", "1", body(0, 0, 0, 1)},
+      // Not a number as a whole: address 0. As a count it reads as 12.
+      {"12abc", "3", body(0, 0, 0, 3)},
+      {"5", "12abc", body(0, 4, 0, 12)},
+      // Counts round halves to even.
+      {"1", "2.5", body(0, 0, 0, 2)},
+      {"1", "3.5", body(0, 0, 0, 4)},
+      {"1", "&H10", body(0, 0, 0, 16)},
+      // A count above 0xFFFF: each byte is taken on its own (70000 = 273 * 256 + 112).
+      {"1", "70000", body(0, 0, 0, 112)},
+  };
+  for (const RequestCase& c : cases)
+    EXPECT_EQ(request(c.first, c.count), c.body) << "first register " << c.first << ", count " << c.count;
 }
 
 // A count that reads as no registers sends nothing: a device would refuse

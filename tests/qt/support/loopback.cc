@@ -9,12 +9,6 @@
 
 namespace rtupoll::testing {
 
-bool waitUntil(Env& env, const std::function<bool()>& done, Nanos timeout) {
-  const Nanos deadline = env.monotonicNow() + timeout;
-  while (!done() && env.monotonicNow() < deadline) env.waitForEvents(deadline);
-  return done();
-}
-
 std::optional<int> socketOptionTowards(std::uint16_t port, int level, int option) {
   for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
     const int fd = std::stoi(entry.path().filename().string());

@@ -3,20 +3,16 @@
 // Loopback peers and waiting helpers for the Qt tests.
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 
 #include "env/env.h"
 #include "loopback_peers.h"
+#include "support/wait_until.h"
 
 namespace rtupoll::testing {
 
 using ::rtupoll::HangingListener;
 using ::rtupoll::RefusingPort;
-
-// Keeps the event loop running until `done` holds or `timeout` passed;
-// returns whether it holds.
-bool waitUntil(Env& env, const std::function<bool()>& done, Nanos timeout);
 
 // The value of a socket option (setsockopt level and name) on this
 // process's socket that is connected to the loopback port; none when no
