@@ -28,13 +28,13 @@
 #include <string>
 #include <vector>
 
+#include "app/window_events.h"
 #include "devices/connect.h"
 #include "fuzz_check.h"
 #include "polling/read_request.h"
-#include "support/virtual_env.h"
 #include "support/fake_device.h"
-#include "ui/option_ip.h"
-#include "ui/window_events.h"
+#include "support/virtual_env.h"
+#include "window/option_ip.h"
 
 namespace rtupoll::fuzz {
 namespace {

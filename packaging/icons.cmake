@@ -1,7 +1,7 @@
 # The program's icon in the sizes desktops ask for, drawn at build time from
 # packaging/desktop/rtupoll.svg with librsvg's rsvg-convert, laid out as an
 # icon theme lays them out (icons/hicolor/48x48/apps/rtupoll.png). The same
-# files are the window's icon, compiled into the view library, and are
+# files are the window's icon, compiled into the view library (rtupoll_view), and are
 # installed into the system's icon theme.
 
 # Without rsvg-convert (a Windows machine, say) the program is built
@@ -27,7 +27,7 @@ foreach(size IN LISTS RTUPOLL_ICON_SIZES)
   list(APPEND RTUPOLL_ICON_PNGS ${png})
 endforeach()
 
-qt_add_resources(rtupoll_qt program_icon
+qt_add_resources(rtupoll_view program_icon
   PREFIX /icons
   BASE ${RTUPOLL_ICON_DIR}
   FILES ${RTUPOLL_ICON_PNGS})

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime/qt_env.h"
-#include "runtime/quit_signals.h"
-#include "ui/option_ip.h"
-#include "ui/window_events.h"
+#include "app/window_events.h"
+#include "platform/qt_env.h"
+#include "platform/quit_signals.h"
 #include "view/desktop_identity.h"
 #include "view/option_ip_view.h"
+#include "window/option_ip.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "base/codepage.h"
-#include "runtime/atomic_file.h"
-#include "ui/option_ip.h"
+#include "env/atomic_file.h"
+#include "window/option_ip.h"
 
 namespace rtupoll {
 

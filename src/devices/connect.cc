@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "base/number_text.h"
-#include "ui/option_ip.h"
+#include "window/option_ip.h"
 
 namespace rtupoll {
 

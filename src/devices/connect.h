@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/option_ip.h"
+#include "window/option_ip.h"
 
 namespace rtupoll {
 

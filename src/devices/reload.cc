@@ -4,7 +4,7 @@
 
 #include "base/bool_text.h"
 #include "devices/connect.h"
-#include "ui/option_ip.h"
+#include "window/option_ip.h"
 
 namespace rtupoll {
 

@@ -3,7 +3,7 @@
 #include "base/number_text.h"
 #include "polling/poll_state.h"
 #include "polling/read_request.h"
-#include "ui/option_ip.h"
+#include "window/option_ip.h"
 
 namespace rtupoll {
 

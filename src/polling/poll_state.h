@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ui/option_ip.h"
+#include "window/option_ip.h"
 
 namespace rtupoll {
 

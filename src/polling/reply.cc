@@ -8,7 +8,7 @@
 #include "polling/modbus_tcp.h"
 #include "polling/poll_cycle.h"
 #include "polling/poll_state.h"
-#include "ui/option_ip.h"
+#include "window/option_ip.h"
 
 namespace rtupoll {
 

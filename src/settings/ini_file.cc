@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "base/codepage.h"
-#include "runtime/atomic_file.h"
-#include "runtime/env.h"
+#include "env/atomic_file.h"
+#include "env/env.h"
 
 namespace rtupoll {
 

@@ -2,7 +2,7 @@
 
 #include "base/bool_text.h"
 #include "base/number_text.h"
-#include "ui/option_ip.h"
+#include "window/option_ip.h"
 
 namespace rtupoll {
 

@@ -4,7 +4,7 @@
 
 #include "settings/ini_file.h"
 #include "settings/setting_table.h"
-#include "ui/option_ip.h"
+#include "window/option_ip.h"
 
 namespace rtupoll {
 

@@ -9,7 +9,7 @@
 
 #include <stdexcept>
 
-#include "ui/option_ip.h"
+#include "window/option_ip.h"
 
 namespace rtupoll {
 

@@ -6,7 +6,7 @@
 #include <QColor>
 #include <QPalette>
 
-#include "ui/colors.h"
+#include "window/colors.h"
 
 namespace rtupoll {
 

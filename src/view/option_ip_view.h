@@ -19,11 +19,11 @@
 #include <optional>
 #include <vector>
 
-#include "ui/option_ip.h"
-#include "ui/window_events.h"
+#include "app/window_events.h"
 #include "view/refresh_policy.h"
 #include "view/twips.h"
 #include "view/widget_sync.h"
+#include "window/option_ip.h"
 
 namespace rtupoll {
 

@@ -10,9 +10,9 @@
 
 #include <cstdint>
 
-#include "ui/results_table.h"
 #include "view/twips.h"
 #include "view/widget_sync.h"
+#include "window/results_table.h"
 
 namespace rtupoll {
 

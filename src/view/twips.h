@@ -5,7 +5,7 @@
 
 #include <QRect>
 
-#include "ui/controls.h"
+#include "window/controls.h"
 
 class QPaintDevice;
 

@@ -22,6 +22,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/window_events.h"
 #include "datalog/data_log.h"
 #include "devices/connect.h"
 #include "polling/poll_cycle.h"
@@ -29,8 +30,7 @@
 #include "qt/support/loopback.h"
 #include "qt/support/scripted_peer.h"
 #include "qt/support/simulator.h"
-#include "ui/option_ip.h"
-#include "ui/window_events.h"
+#include "window/option_ip.h"
 
 namespace rtupoll::testing {
 namespace {

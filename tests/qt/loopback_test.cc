@@ -11,13 +11,13 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/window_events.h"
 #include "devices/connect.h"
-#include "support/setting_ini.h"
 #include "qt/support/folder_env.h"
 #include "qt/support/loopback.h"
 #include "qt/support/simulator.h"
-#include "ui/option_ip.h"
-#include "ui/window_events.h"
+#include "support/setting_ini.h"
+#include "window/option_ip.h"
 
 namespace rtupoll::testing {
 namespace {

@@ -1,6 +1,6 @@
 // The Qt runtime over real timers and loopback sockets.
 
-#include "runtime/qt_env.h"
+#include "platform/qt_env.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

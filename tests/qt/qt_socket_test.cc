@@ -1,9 +1,9 @@
 // The Qt socket over field links: dead-link detection on every connected
 // socket, and connecting by host name with at most one lookup of its own.
 // Dead links, single-client devices and resolvers that never answer are
-// met for real in tests/linkfault/, inside network namespaces.
+// met for real in tests/system/linkfault/, inside network namespaces.
 
-#include "runtime/qt_socket.h"
+#include "platform/qt_socket.h"
 
 #include <QTcpServer>
 
@@ -19,8 +19,8 @@
 #include <string>
 
 
+#include "platform/qt_env.h"
 #include "qt/support/loopback.h"
-#include "runtime/qt_env.h"
 
 namespace rtupoll {
 namespace {

@@ -17,12 +17,12 @@
 
 #include "qt/support/loopback.h"
 #include "qt/support/window_in_folder.h"
-#include "ui/colors.h"
 #include "view/cached_panel_style.h"
 #include "view/color_mapping.h"
 #include "view/option_ip_view.h"
 #include "view/results_table_view.h"
 #include "view/window_font.h"
+#include "window/colors.h"
 
 namespace rtupoll {
 namespace {

@@ -4,7 +4,7 @@
 #include <cassert>
 #include <limits>
 
-#include "runtime/timer_bursts.h"
+#include "env/timer_bursts.h"
 
 namespace rtupoll {
 

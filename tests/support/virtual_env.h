@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/env.h"
+#include "env/env.h"
 #include "support/virtual_files.h"
 
 namespace rtupoll {

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/env.h"
+#include "env/env.h"
 
 namespace rtupoll::testing {
 

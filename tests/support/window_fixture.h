@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "support/virtual_env.h"
+#include "app/window_events.h"
 #include "support/fake_device.h"
+#include "support/virtual_env.h"
 #include "support/virtual_folder.h"
-#include "ui/option_ip.h"
-#include "ui/window_events.h"
+#include "window/option_ip.h"
 
 namespace rtupoll::testing {
 

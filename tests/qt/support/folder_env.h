@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "runtime/qt_env.h"
+#include "platform/qt_env.h"
 
 namespace rtupoll::testing {
 

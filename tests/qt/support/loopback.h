@@ -6,8 +6,8 @@
 #include <functional>
 #include <optional>
 
+#include "env/env.h"
 #include "loopback_peers.h"
-#include "runtime/env.h"
 
 namespace rtupoll::testing {
 

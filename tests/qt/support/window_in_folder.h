@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include "app/window_events.h"
 #include "qt/support/folder_env.h"
-#include "ui/option_ip.h"
-#include "ui/window_events.h"
 #include "view/option_ip_view.h"
+#include "window/option_ip.h"
 
 namespace rtupoll::testing {
 

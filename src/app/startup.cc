@@ -1,0 +1,67 @@
+#include "app/startup.h"
+
+#include <string>
+
+#include "base/number_text.h"
+#include "datalog/data_log.h"
+#include "env/atomic_file.h"
+#include "settings/setting_table.h"
+#include "settings/settings.h"
+#include "window/option_ip.h"
+
+namespace rtupoll {
+
+namespace {
+
+constexpr int kTableSize = 30;
+constexpr int kFixedColumnWidth = 400;  // twips
+constexpr int kValueColumnWidth = 800;
+constexpr int kLastSizedColumn = 19;
+constexpr int kRowHeight = 300;
+
+// The register captions of read definition r: "first + k>>" in rows 1 to
+// its count. A count or first register that is not a number gives none,
+// and rows beyond the table are not written.
+void writeCaptions(OptionIP& w, int r) {
+  const char sep = w.env().decimalSeparator();
+  const auto count = wholeTextNumber(w.LegReg[static_cast<std::size_t>(r)].text(), sep);
+  if (!count) return;
+  for (int k = 0; k <= *count - 1 && k + 1 < w.tabel.rows(); ++k) {
+    const auto first = wholeTextNumber(w.strReg[static_cast<std::size_t>(r)].text(), sep);
+    if (!first) return;
+    w.tabel.setText(k + 1, 2 * r + 1, numberText(*first + k, sep) + ">>");
+  }
+}
+
+}  // namespace
+
+void startUp(OptionIP& w) {
+  Env& env = w.env();
+  // A run killed between writing a file and renaming it left the new file
+  // under a temporary name; it is of no use to anybody now.
+  removeLeftoverTemporaries(env, env.programFolder(), {kSettingsFileName, kDataFileName});
+  w.currentRow = kLastReadDef;
+
+  w.tabel.setRows(kTableSize);
+  w.tabel.setCols(kTableSize);
+  w.tabel.setColWidth(0, kFixedColumnWidth);
+  w.tabel.setRowHeight(kRowHeight);
+
+  // The file is read once; its keys in table order, each applied before
+  // the next is taken.
+  const std::optional<std::string> file = readSettingsFile(env);
+  for (const SettingGroup& group : kSettingGroups)
+    for (int k = 0; k < group.count; ++k)
+      group.apply(w, static_cast<std::size_t>(k),
+                  readSetting(file, kSettingsSection, settingKey(group, k), group.default_text));
+
+  for (int c = 1; c <= kLastSizedColumn; ++c) w.tabel.setColWidth(c, kValueColumnWidth);
+  for (int r = 0; r < kReadDefs; ++r) writeCaptions(w, r);
+
+  w.tloading.setEnabled(true);
+  w.bar[0].setVisible(true);
+}
+
+void shutDown(OptionIP& w) { save(w); }
+
+}  // namespace rtupoll
