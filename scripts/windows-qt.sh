@@ -154,6 +154,11 @@ features=(
   # Plugins and tools the program never loads: Direct2D painting, TUIO
   # touch, image formats but PNG, and Debian's cross-built androiddeployqt.
   direct2d tuiotouch gif ico jpeg androiddeployqt
+  # DirectWrite 3 goes with Direct2D: 6.4 builds Gui's DirectWrite font
+  # database only with Direct2D, but the windows platform plugin refers to
+  # it whenever DirectWrite 3 is on, and then does not link. The plugin
+  # draws text with GDI unless told otherwise, with or without it.
+  directwrite3
   # Nothing from the machine: Qt's own copies of these are built in.
   system_zlib system_pcre2 system_freetype system_harfbuzz system_png system_jpeg
   system_doubleconversion zstd pkg_config
