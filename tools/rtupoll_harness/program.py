@@ -28,11 +28,14 @@ class Slot:
 
 @dataclass
 class Read:
-    """A read definition: device slot (-1 none), first register (from 1), count."""
+    """A read definition: device slot (-1 none), first register (from 1),
+    count; first_text: the first register as the operator typed it, when it
+    is not first's plain digits ("1,0" under a decimal comma)."""
 
     slot: int
     first: int = 1
     count: int = 1
+    first_text: str = None
 
 
 def settings_text(slots, reads=None):
@@ -49,7 +52,7 @@ def settings_text(slots, reads=None):
     lines += [f"port{i}={s.port}" for i, s in enumerate(slots)]
     lines += [f"txtIP{i}={s.host}" for i, s in enumerate(slots)]
     reads = reads or []
-    lines += [f"strreg{i}={r.first}" for i, r in enumerate(reads)]
+    lines += [f"strreg{i}={r.first_text or r.first}" for i, r in enumerate(reads)]
     lines += [f"legreg{i}={r.count}" for i, r in enumerate(reads)]
     lines += [f"LstIP{i}={r.slot}" for i, r in enumerate(reads)]
     return "\r\n".join(lines) + "\r\n"
