@@ -36,6 +36,7 @@ figure() {
   echo "  $1"
   figures+=("$1")
 }
+megabytes() { awk -v bytes="$(du -sb "$1" | cut -f1)" 'BEGIN { printf "%.1f MB", bytes / 1e6 }'; }
 
 # The whole project's packages (the normal build makes rtu-sim), the Windows
 # check's, and the release's own.
@@ -75,7 +76,7 @@ step "The portable folder $name"
 folder="$out/$name"
 rm -rf "$folder"
 mkdir -p "$folder/platforms" "$folder/styles" "$folder/licenses"
-"$mingw-strip" -o "$folder/rtupoll.exe" "$exe_build/rtupoll.exe"
+"$mingw-strip" -o "$folder/rtupoll.exe" "$(find "$exe_build" -name rtupoll.exe -not -path '*/CMakeFiles/*' -print -quit)"
 # The plugins Qt loads from beside the program: the windows platform
 # plugin, and the style of Windows 10 and 11.
 cp "$qt/plugins/platforms/qwindows.dll" "$folder/platforms/"
@@ -126,7 +127,7 @@ step "The ZIP"
 zip_file="$out/$name.zip"
 rm -f "$zip_file"
 (cd "$out" && zip -q -r -X -9 "$zip_file" "$name")
-figure "$name.zip: $(du -h --apparent-size "$zip_file" | cut -f1)B, unpacked $(du -sh --apparent-size "$folder" | cut -f1)B"
+figure "$name.zip: $(megabytes "$zip_file"), unpacked $(megabytes "$folder")"
 
 step "The installer"
 # One line a file for the installer, and for the uninstaller, which removes
@@ -145,7 +146,9 @@ step "The installer"
 setup_file="$out/$name-setup.exe"
 makensis -V2 -DVERSION="$version" -DFOLDER="$folder" -DFILES="$out/files.nsh" -DUNFILES="$out/unfiles.nsh" \
   -DICON="$exe_build/rtupoll.ico" -DOUTFILE="$setup_file" packaging/windows/rtupoll.nsi
-figure "$name-setup.exe: $(du -h --apparent-size "$setup_file" | cut -f1)B"
+figure "$name-setup.exe: $(megabytes "$setup_file")"
+# For the download page: the files are not signed, their digests are known.
+(cd "$out" && sha256sum "$name.zip" "$name-setup.exe" >SHA256SUMS)
 
 if ((check)); then
   step "The proof under Wine (tools/windows_release_check.py)"

@@ -30,8 +30,8 @@ from rtupoll_harness.xdisplay import VirtualDisplay  # noqa: E402
 
 # Every server and program of the check lives at most this long.
 LIFETIME = 1800
-# The Wine desktop, drawn as Windows draws one; the screenshot is of it.
-DESKTOP = (800, 600)
+# The Wine desktop, drawn as Windows draws one, with room for the window.
+DESKTOP = (1024, 768)
 # Wine's first start of a program (its DLLs, the desktop, Qt's plugins) is
 # slow; the first values come well within this.
 FIRST_VALUES_WITHIN = 60
@@ -163,10 +163,15 @@ def poll_and_close(prefix, folder, field, devices, reads, report, *, label, scre
 
 
 def take_screenshot(display, path):
+    """The window as it stands on the Wine desktop, frame and title bar
+    included: the desktop's picture, cut to what is not desktop."""
     width, height = DESKTOP
     path.parent.mkdir(parents=True, exist_ok=True)
     processes.run(["import", "-display", display.name, "-window", "root", "-crop", f"{width}x{height}+0+0",
                    "+repage", path])
+    # The window opens at the top left; the far corner is desktop.
+    desktop = processes.run(["convert", path, "-format", f"%[pixel:p{{{width - 1},{height - 1}}}]", "info:"]).stdout
+    processes.run(["convert", path, "-bordercolor", desktop, "-border", "1", "-trim", "+repage", path])
 
 
 def the_zip_polls(prefix, args, work, devices, report, display):
@@ -204,7 +209,7 @@ def the_installer_works(prefix, args, work, devices, report):
            "with its Start menu entry and uninstaller")
 
     poll_and_close(prefix, installed, Field(work / "installed-run", LIFETIME), devices,
-                   [Read(0, 1, 3), Read(1, 1, 3), Read(2, 1, 3), Read(0, 2, 2), Read(1, 2, 2)], report,
+                   [Read(0, 1, 3), Read(1, 1, 3), Read(2, 1, 3), Read(0, 1, 2), Read(1, 1, 2)], report,
                    label="installed")
 
     began = time.monotonic()
@@ -234,13 +239,12 @@ def a_dead_link_shows_unknown(prefix, folder, work, devices, report):
     field = Field(work / "dead-link-run", LIFETIME)
     # A polled by three reads, B by two; C connected and idle, so that only
     # keepalive can find its death.
-    reads = [Read(0, 1, 3), Read(1, 1, 3), Read(0, 2, 2), Read(1, 2, 2), Read(0, 3, 1)]
+    reads = [Read(0, 1, 3), Read(1, 1, 3), Read(0, 1, 2), Read(1, 1, 2), Read(0, 1, 1)]
     program = WineProgramFolder(prefix, folder)
     launched = time.time()
     field.start([(a, True), (b, True), (c, True)], reads, program=program)
     wait_all_fresh(field, [a, b], launched, FIRST_VALUES_WITHIN)
     check(field.wait_connected(c), "the idle device was not connected")
-    report(f"sockets as Linux sees them: {keepalive_timers(c.dial)}")
 
     faults = LinkFaults()
     cut = time.time()
@@ -268,13 +272,6 @@ def a_dead_link_shows_unknown(prefix, folder, work, devices, report):
     check(not field.bad_values(since=cut), f"wrong or stale values: {field.bad_values(since=cut)}")
     program.close()
     field.watch.stop()
-
-
-def keepalive_timers(port):
-    """ss's view of the program's connection to port: its TCP timer."""
-    found = processes.run(["ss", "-tno", "state", "established", f"( dport = :{port} )"]).stdout
-    timers = [word for line in found.splitlines() for word in line.split() if word.startswith("timer:")]
-    return ", ".join(timers) or "no timer"
 
 
 def main():
