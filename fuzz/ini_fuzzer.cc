@@ -32,7 +32,7 @@ constexpr std::string_view kDefault = "default";
 
 // ---- The rules of the format, kept small and apart from the product ----
 
-constexpr std::string_view kBlanks = " \t\r\v\f";
+constexpr std::string_view kBlanks = " \t\v\f";
 
 std::string_view trimmed(std::string_view s) {
   const auto first = s.find_first_not_of(kBlanks);
@@ -49,23 +49,27 @@ bool sameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-// The lines of a text, each with its line end ('\n' and what precedes it).
+// The lines of a text, each with its line end: CR LF, LF, or a CR alone.
 std::vector<std::string_view> linesOf(std::string_view text) {
   std::vector<std::string_view> lines;
   for (std::size_t at = 0; at < text.size();) {
-    const auto newline = text.find('\n', at);
-    const std::size_t end = newline == std::string_view::npos ? text.size() : newline + 1;
+    std::size_t end = at;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+    if (end < text.size()) end += text.substr(end).starts_with("\r\n") ? 2 : 1;
     lines.push_back(text.substr(at, end - at));
     at = end;
   }
   return lines;
 }
 
-std::string_view bodyOf(std::string_view line) {
-  if (line.ends_with('\n')) line.remove_suffix(1);
-  if (line.ends_with('\r')) line.remove_suffix(1);
-  return line;
+std::string_view lineEndOf(std::string_view line) {
+  if (line.ends_with("\r\n")) return "\r\n";
+  if (line.ends_with('\n')) return "\n";
+  if (line.ends_with('\r')) return "\r";
+  return "";
 }
+
+std::string_view bodyOf(std::string_view line) { return line.substr(0, line.size() - lineEndOf(line).size()); }
 
 // A header is any line that starts with '[', its closing bracket or not.
 bool isHeader(std::string_view line) { return trimmed(bodyOf(line)).starts_with('['); }
@@ -96,7 +100,7 @@ std::string_view unquoted(std::string_view value) {
 // The line end of the last of `lines` that has one; CR LF when none has.
 std::string lastLineEnd(const std::vector<std::string_view>& lines) {
   for (auto line = lines.rbegin(); line != lines.rend(); ++line)
-    if (line->ends_with('\n')) return line->ends_with("\r\n") ? "\r\n" : "\n";
+    if (!lineEndOf(*line).empty()) return std::string(lineEndOf(*line));
   return "\r\n";
 }
 
@@ -115,7 +119,7 @@ void checkRead(std::string_view text, std::string_view section, std::string_view
   if (!value) return;
   require(value->empty() || (value->data() >= text.data() && value->data() + value->size() <= text.data() + text.size()),
           "a value is a part of the file");
-  require(value->find('\n') == std::string_view::npos, "a value lies within one line");
+  require(value->find_first_of("\r\n") == std::string_view::npos, "a value lies within one line");
   require(value->find('\0') == std::string_view::npos, "a value ends at a zero byte");
   // Blanks around it only inside the quotes it was read without.
   const bool was_quoted = !value->empty() && value->data() > text.data() &&
@@ -169,7 +173,7 @@ void checkWrite(std::string_view text, std::string_view key, std::string_view va
       before.begin(), before.begin() + static_cast<std::ptrdiff_t>(prefix + removed.size())));
   const auto entryFor = [&](std::string_view name) { return std::string(name) + "=" + stored_value + line_end; };
   // An unterminated last line is closed before anything is added behind it.
-  if (removed.size() == 1 && added.size() >= 2 && prefix + 1 == before.size() && !before.back().ends_with('\n') &&
+  if (removed.size() == 1 && added.size() >= 2 && prefix + 1 == before.size() && lineEndOf(before.back()).empty() &&
       added.front() == std::string(removed.front()) + line_end) {
     removed.clear();
     added.erase(added.begin());

@@ -3,7 +3,8 @@
 // and the virtual network. After every input the window must hold exactly
 // what a small reference of the same rules, written here on its own, says:
 // no value from a frame that was not the answer asked for, no cell outside
-// the read definition's value column, a status label that tells the outcome.
+// the read definition's value column, status labels that tell the outcome
+// and every arrival nobody asked for, and no request for no registers.
 //
 // Input: four header bytes, then the bytes the peer sends.
 //   byte 0  bits 0-1  how the bytes arrive: 0 all at once, 1 one at a time,
@@ -145,8 +146,8 @@ Scenario readScenario(const std::uint8_t* data, std::size_t size) {
 // ---- The reference: the framing and pairing rules, kept small ----
 
 struct Expected {
-  std::vector<std::string> column;  // value column, rows 0 .. grid rows - 1
-  std::string status;
+  std::vector<std::string> column;   // value column, rows 0 .. grid rows - 1
+  std::array<std::string, 2> status;  // the labels of slots 0 and 1
   bool step_armed = false;
   bool request_sent = false;
 };
@@ -156,16 +157,24 @@ class Reference {
   explicit Reference(const Scenario& s)
       : s_(s), tid_(s.first_tid) {
     e_.column.resize(static_cast<std::size_t>(s.grid.rows));
-    e_.status = "Connected OK";
+    e_.status = {"Connected OK", "Connected OK"};
   }
 
-  std::uint16_t request() {
+  // The transaction identifier of the request that goes out; none for a
+  // read of no registers, which is done at once.
+  std::optional<std::uint16_t> request() {
+    outstanding_ = false;
+    if (s_.count.quantity == 0) {
+      status() = "Received";
+      e_.step_armed = e_.step_armed || s_.row < kLastReadDef;
+      return std::nullopt;
+    }
     const std::uint16_t tid = tid_++;
     outstanding_ = true;
     outstanding_tid_ = tid;
     e_.request_sent = true;
     streams_[static_cast<std::size_t>(s_.request_slot)].clear();
-    e_.status = e_.status == "Transmit" ? "Transmit.............." : "Transmit";
+    status() = status() == "Transmit" ? "Transmit.............." : "Transmit";
     return tid;
   }
 
@@ -181,13 +190,18 @@ class Reference {
         if (ours && outstanding_) {
           outstanding_ = false;
           reject("Data Loss");
+        } else {
+          e_.status[static_cast<std::size_t>(slot)] = "Data Loss";
         }
         return;
       }
       if (stream.size() < 6 || stream.size() < 6 + length) return;
       const Bytes frame(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(6 + length));
       stream.erase(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(6 + length));
-      if (!ours || !outstanding_ || (frame[0] << 8 | frame[1]) != outstanding_tid_) continue;
+      if (!ours || !outstanding_ || (frame[0] << 8 | frame[1]) != outstanding_tid_) {
+        e_.status[static_cast<std::size_t>(slot)] = "Data Loss";  // nobody asked for it
+        continue;
+      }
       outstanding_ = false;
       decode(frame);
     }
@@ -208,12 +222,12 @@ class Reference {
         write(i + 1, std::to_string(value));
       }
     }
-    e_.status = "Received";
+    status() = "Received";
     e_.step_armed = e_.step_armed || s_.row < kLastReadDef;
   }
 
-  void reject(const std::string& status) {
-    e_.status = status;
+  void reject(const std::string& caption) {
+    status() = caption;
     if (s_.count.rows)
       for (int r = 1; r <= *s_.count.rows; ++r) write(r, "???");
     e_.step_armed = e_.step_armed || s_.row < kLastReadDef;
@@ -223,6 +237,7 @@ class Reference {
     if (row < s_.grid.rows && valueColumn() < s_.grid.cols) e_.column[static_cast<std::size_t>(row)] = text;
   }
   int valueColumn() const { return (s_.row + 1) * 2; }
+  std::string& status() { return e_.status[static_cast<std::size_t>(s_.request_slot)]; }
 
   const Scenario& s_;
   std::uint16_t tid_;
@@ -260,16 +275,20 @@ void run(const Scenario& s) {
   w.LstIP[row].setListIndex(s.request_slot);
   w.strReg[row].setText(kFirstRegister);
   w.LegReg[row].setText(s.count.text);
-  events.poll().nextTransactionId = s.first_tid;
+  w.poll.nextTransactionId = s.first_tid;
 
   Reference ref(s);
   testing::FakeDevice& asked = devices[static_cast<std::size_t>(s.request_slot)];
   auto request = [&] {
-    sendReadRequest(w, events.poll());
-    const std::uint16_t tid = ref.request();
+    const std::size_t before = asked.requests().size();
+    sendReadRequest(w);
+    const std::optional<std::uint16_t> tid = ref.request();
     env.advance(Nanos(0));
-    require(!asked.requests().empty() && asked.requests().back() == expectedRequest(tid, s.count.quantity),
-            "the request carries the next transaction identifier and the count");
+    if (tid)
+      require(asked.requests().size() == before + 1 && asked.requests().back() == expectedRequest(*tid, s.count.quantity),
+              "the request carries the next transaction identifier and the count");
+    else
+      require(asked.requests().size() == before, "a read of no registers puts nothing on the wire");
     return tid;
   };
   std::optional<std::uint16_t> tid;
@@ -302,13 +321,14 @@ void run(const Scenario& s) {
         require(cell.empty(), "no cell outside the read definition's value column is written");
     }
   }
-  const Label& status = w.lblStatus[static_cast<std::size_t>(s.request_slot)];
-  require(status.caption() == e.status, "the status label tells the outcome");
-  if (e.status == "Received") require(status.backColor() == colors::kGreen, "\"Received\" on green");
-  if (e.status == "Data Loss" || e.status.starts_with("Exception "))
-    require(status.backColor() == colors::kYellow, "a rejected answer on yellow");
-  require(w.lblStatus[static_cast<std::size_t>(1 - s.request_slot)].caption() == "Connected OK",
-          "the other slot's label is untouched");
+  for (std::size_t slot = 0; slot < e.status.size(); ++slot) {
+    const Label& status = w.lblStatus[slot];
+    const std::string& caption = e.status[slot];
+    require(status.caption() == caption, "each status label tells the outcome, and any arrival nobody asked for");
+    if (caption == "Received") require(status.backColor() == colors::kGreen, "\"Received\" on green");
+    if (caption == "Data Loss" || caption.starts_with("Exception "))
+      require(status.backColor() == colors::kYellow, "a rejected answer on yellow");
+  }
   require(w.Timer4.enabled() == e.step_armed, "the next step is armed exactly when an answer was handled");
   require(w.requestSent == e.request_sent, "requestSent tells whether a request went out");
 }

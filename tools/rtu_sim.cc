@@ -15,7 +15,10 @@
 //   10..9999 fixed        10000*d + address
 // Registers 0..2 are rewritten before every answer; a write to any other
 // register (functions 6 and 16) is kept.  Reads beyond 9999 get exception 2
-// (illegal data address), as libmodbus answers them.
+// (illegal data address), as libmodbus answers them; a quantity the Modbus
+// standard does not allow (a read of 0 or of more than 125 registers) gets
+// exception 3 (illegal data value) and an unknown function exception 1, at
+// once, and the next request is served as usual.
 //
 // For the benchmarks it can also write down when each request arrived
 // (--log) and hold ports where a device is down: refused, or hanging in the
@@ -203,6 +206,51 @@ struct Device {
   std::unique_ptr<modbus_t, ModbusDeleter> ctx;
   std::unique_ptr<modbus_mapping_t, MappingDeleter> map;
 };
+
+// The exception a device answers a request with when it refuses the
+// request's function, quantity or value; nothing when the request is for
+// libmodbus to serve. libmodbus refuses these itself only after its
+// response timeout and then discards whatever the client sent meanwhile,
+// the next request too; a device answers at once and serves what follows.
+// The limits are those of the Modbus Application Protocol V1.1b3, 6.1-6.17.
+std::optional<uint8_t> refusal(const uint8_t* pdu, int length) {
+  constexpr uint8_t kIllegalFunction = MODBUS_EXCEPTION_ILLEGAL_FUNCTION;
+  constexpr uint8_t kIllegalValue = MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
+  auto word = [&](int at) { return at + 1 < length ? (pdu[at] << 8) | pdu[at + 1] : -1; };
+  auto byte = [&](int at) { return at < length ? int{pdu[at]} : -1; };
+  auto within = [](int value, int low, int high) { return value >= low && value <= high; };
+  const int quantity = word(3);
+  switch (length > 0 ? pdu[0] : 0) {
+    case MODBUS_FC_READ_COILS:
+    case MODBUS_FC_READ_DISCRETE_INPUTS:
+      if (!within(quantity, 1, MODBUS_MAX_READ_BITS)) return kIllegalValue;
+      return std::nullopt;
+    case MODBUS_FC_READ_HOLDING_REGISTERS:
+    case MODBUS_FC_READ_INPUT_REGISTERS:
+      if (!within(quantity, 1, MODBUS_MAX_READ_REGISTERS)) return kIllegalValue;
+      return std::nullopt;
+    case MODBUS_FC_WRITE_SINGLE_COIL:
+      if (quantity != 0x0000 && quantity != 0xFF00) return kIllegalValue;
+      return std::nullopt;
+    case MODBUS_FC_WRITE_MULTIPLE_COILS:
+      if (!within(quantity, 1, MODBUS_MAX_WRITE_BITS) || byte(5) != (quantity + 7) / 8) return kIllegalValue;
+      return std::nullopt;
+    case MODBUS_FC_WRITE_MULTIPLE_REGISTERS:
+      if (!within(quantity, 1, MODBUS_MAX_WRITE_REGISTERS) || byte(5) != 2 * quantity) return kIllegalValue;
+      return std::nullopt;
+    case MODBUS_FC_WRITE_AND_READ_REGISTERS:
+      if (!within(quantity, 1, MODBUS_MAX_WR_READ_REGISTERS) || !within(word(7), 1, MODBUS_MAX_WR_WRITE_REGISTERS) ||
+          byte(9) != 2 * word(7))
+        return kIllegalValue;
+      return std::nullopt;
+    case MODBUS_FC_WRITE_SINGLE_REGISTER:
+    case MODBUS_FC_REPORT_SLAVE_ID:
+    case MODBUS_FC_MASK_WRITE_REGISTER:
+      return std::nullopt;
+    default:
+      return kIllegalFunction;
+  }
+}
 
 struct PendingAnswer {
   Clock::time_point due;
@@ -470,10 +518,14 @@ class Simulator {
         const PendingAnswer& answer = client.pending.front();
         Device& device = *client.device;
         refreshChangingRegisters(device, elapsed);
-        modbus_set_socket(device.ctx.get(), client.fd);
-        if (modbus_reply(device.ctx.get(), answer.request.data(),
-                         static_cast<int>(answer.request.size()), device.map.get()) < 0)
-          client.closed = true;
+        modbus_t* ctx = device.ctx.get();
+        modbus_set_socket(ctx, client.fd);
+        const int header = modbus_get_header_length(ctx);
+        const int size = static_cast<int>(answer.request.size());
+        const std::optional<uint8_t> refused = refusal(answer.request.data() + header, size - header);
+        const int sent = refused ? modbus_reply_exception(ctx, answer.request.data(), *refused)
+                                 : modbus_reply(ctx, answer.request.data(), size, device.map.get());
+        if (sent < 0) client.closed = true;
         client.pending.pop_front();
       }
     }

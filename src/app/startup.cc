@@ -5,7 +5,6 @@
 #include "base/number_text.h"
 #include "datalog/data_log.h"
 #include "env/atomic_file.h"
-#include "settings/setting_table.h"
 #include "settings/settings.h"
 #include "window/option_ip.h"
 
@@ -39,7 +38,7 @@ void startUp(OptionIP& w) {
   Env& env = w.env();
   // A run killed between writing a file and renaming it left the new file
   // under a temporary name; it is of no use to anybody now.
-  removeLeftoverTemporaries(env, env.programFolder(), {kSettingsFileName, kDataFileName});
+  removeLeftoverTemporaries(env.files(), env.programFolder(), {kSettingsFileName, kDataFileName});
   w.currentRow = kLastReadDef;
 
   w.tabel.setRows(kTableSize);
@@ -47,13 +46,7 @@ void startUp(OptionIP& w) {
   w.tabel.setColWidth(0, kFixedColumnWidth);
   w.tabel.setRowHeight(kRowHeight);
 
-  // The file is read once; its keys in table order, each applied before
-  // the next is taken.
-  const std::optional<std::string> file = readSettingsFile(env);
-  for (const SettingGroup& group : kSettingGroups)
-    for (int k = 0; k < group.count; ++k)
-      group.apply(w, static_cast<std::size_t>(k),
-                  readSetting(file, kSettingsSection, settingKey(group, k), group.default_text));
+  loadSettings(w);
 
   for (int c = 1; c <= kLastSizedColumn; ++c) w.tabel.setColWidth(c, kValueColumnWidth);
   for (int r = 0; r < kReadDefs; ++r) writeCaptions(w, r);

@@ -15,11 +15,11 @@ WindowEvents::WindowEvents(OptionIP& w) : w_(w) {
   // Timer         each tick runs
   w.tloading.setOnTick([&w] { reloadStep(w); });
   w.Timer2.setOnTick([&w] { countdownStep(w); });
-  w.Timer3.setOnTick([this, &w] {
-    pollStep(w, poll_);
+  w.Timer3.setOnTick([&w] {
+    pollStep(w);
     print_click(w);
   });
-  w.Timer4.setOnTick([this, &w] { pollStep(w, poll_); });
+  w.Timer4.setOnTick([&w] { pollStep(w); });
 
   // Event                             handler
   for (int i = 0; i < kSlots; ++i) {
@@ -27,10 +27,10 @@ WindowEvents::WindowEvents(OptionIP& w) : w_(w) {
     w.cmdConnect[k].setOnClick([&w, i] { connectSlot(w, i); });
     w.cmdDisconnect[k].setOnClick([&w, i] { disconnectSlot(w, i); });
     w.Winsock1(i).setOnDataArrival(
-        [this, &w](int index, std::int32_t bytesTotal) { handleReply(w, poll_, index, bytesTotal); });
+        [&w](int index, std::int32_t bytesTotal) { handleReply(w, index, bytesTotal); });
   }
-  w.cmdRead.setOnClick([this, &w] { sendReadRequest(w, poll_); });
-  w.cmdConnectDev.setOnClick([this, &w] { pollStep(w, poll_); });
+  w.cmdRead.setOnClick([&w] { sendReadRequest(w); });
+  w.cmdConnectDev.setOnClick([&w] { pollStep(w); });
 }
 
 void WindowEvents::load() { startUp(w_); }

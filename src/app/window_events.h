@@ -4,8 +4,6 @@
 // window, each click and each timer tick. Nothing else binds an event, so
 // this file is the one to read against the window's design.
 
-#include "polling/poll_state.h"
-
 namespace rtupoll {
 class OptionIP;
 
@@ -23,11 +21,8 @@ class WindowEvents {
   void unload();
   bool unloaded() const { return unloaded_; }
 
-  PollState& poll() { return poll_; }
-
  private:
   OptionIP& w_;
-  PollState poll_;
   bool unloaded_ = false;
 };
 

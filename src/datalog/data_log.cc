@@ -25,7 +25,7 @@ void print_click(OptionIP& w) {
 
   // Replaced as a whole, so a program reading data.csv never finds it empty;
   // when the write fails the file keeps its previous line.
-  replaceFile(w.env(), path, utf8ToCp1252(line) + "\r\n", Durability::kReplaceOnly);
+  replaceFile(w.env().files(), path, utf8ToCp1252(line) + "\r\n", Durability::kReplaceOnly);
 }
 
 }  // namespace rtupoll

@@ -1,6 +1,6 @@
 #include "env/atomic_file.h"
 
-#include "env/env.h"
+#include "env/files.h"
 
 namespace rtupoll {
 
@@ -10,9 +10,9 @@ namespace {
 constexpr int kAttempts = 100;
 constexpr std::string_view kTemporaryMark = ".tmp-";
 
-std::string temporaryName(Env& env, const std::string& path) {
+std::string temporaryName(const Files& files, const std::string& path) {
   static unsigned serial = 0;
-  return path + std::string(kTemporaryMark) + std::to_string(env.processId()) + "-" + std::to_string(serial++);
+  return path + std::string(kTemporaryMark) + std::to_string(files.processId()) + "-" + std::to_string(serial++);
 }
 
 bool allDigits(std::string_view text) {
@@ -29,38 +29,38 @@ bool isTemporaryOf(std::string_view candidate, std::string_view name) {
 
 }  // namespace
 
-bool replaceFile(Env& env, const std::string& path, std::string_view bytes, Durability durability) {
+bool replaceFile(Files& files, const std::string& path, std::string_view bytes, Durability durability) {
   // A link stays a link: the file it points to is replaced, in its own folder.
-  const auto target = env.resolveLinks(path);
+  const auto target = files.resolveLinks(path);
   if (!target) return false;
   // Only a regular file is replaced, and only one the user may write: a
   // read-only file keeps its content, as under a writer that rewrites the
   // file in place.
-  const FileStatus status = env.fileStatus(*target);
+  const FileStatus status = files.fileStatus(*target);
   if (status.exists && (!status.regular || !status.writable)) return false;
   const bool flush = durability == Durability::kFlushed;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const std::string temp = temporaryName(env, *target);
-    const FileError created = env.createFile(temp, bytes, *target, flush);
+    const std::string temp = temporaryName(files, *target);
+    const FileError created = files.createFile(temp, bytes, *target, flush);
     if (created == FileError::kExists) continue;
     // No new file may be made in the folder, but the file itself may be
     // written (a folder the user may not write): rewrite it in place, as the
     // platform's own writer would. A crash then may leave it half written;
     // that is still better than never saving.
     if (created == FileError::kDenied && status.exists)
-      return env.overwriteFile(*target, bytes, flush) == FileError::kNone;
+      return files.overwriteFile(*target, bytes, flush) == FileError::kNone;
     if (created != FileError::kNone) return false;
-    if (env.renameFile(temp, *target) == FileError::kNone) return true;
-    env.removeFile(temp);
+    if (files.renameFile(temp, *target) == FileError::kNone) return true;
+    files.removeFile(temp);
     return false;
   }
   return false;
 }
 
-void removeLeftoverTemporaries(Env& env, const std::string& folder, std::initializer_list<std::string_view> names) {
-  for (const std::string& entry : env.listFolder(folder))
+void removeLeftoverTemporaries(Files& files, const std::string& folder, std::initializer_list<std::string_view> names) {
+  for (const std::string& entry : files.listFolder(folder))
     for (const std::string_view name : names)
-      if (isTemporaryOf(entry, name)) env.removeFile(folder + "/" + entry);
+      if (isTemporaryOf(entry, name)) files.removeFile(folder + "/" + entry);
 }
 
 }  // namespace rtupoll

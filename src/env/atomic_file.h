@@ -8,7 +8,7 @@
 #include <string_view>
 
 namespace rtupoll {
-class Env;
+class Files;
 
 enum class Durability {
   // Flushed to the disk before it replaces the old file: a power loss
@@ -28,11 +28,11 @@ enum class Durability {
 // write is replaced. Where no file can be made in the folder, a file the
 // user may write is rewritten in place instead. On failure the old file
 // stays as it was and no temporary file is left behind.
-bool replaceFile(Env& env, const std::string& path, std::string_view bytes,
+bool replaceFile(Files& files, const std::string& path, std::string_view bytes,
                  Durability durability = Durability::kFlushed);
 
 // Removes the temporary files of the named files in the folder that a run
 // killed between writing and renaming left behind; nothing else.
-void removeLeftoverTemporaries(Env& env, const std::string& folder, std::initializer_list<std::string_view> names);
+void removeLeftoverTemporaries(Files& files, const std::string& folder, std::initializer_list<std::string_view> names);
 
 }  // namespace rtupoll

@@ -11,11 +11,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
-#include <string_view>
-#include <vector>
+
+#include "env/files.h"
 
 namespace rtupoll {
 
@@ -66,25 +65,6 @@ class SocketDriver {
   virtual std::size_t read(std::span<std::uint8_t> out) = 0;
 };
 
-// Why a file operation failed.
-enum class FileError {
-  kNone,
-  kMissing,   // no such file, or a folder on its path is missing
-  kNotAFile,  // a folder, a FIFO or a device: only regular files are read or written
-  kTooLarge,  // beyond the reader's limit
-  kDenied,    // the permissions forbid it
-  kNoSpace,   // the disk is full; the write could not be completed
-  kExists,    // a new file was asked for and the name is taken
-  kFailed,    // anything else
-};
-
-// What is at a path, following symbolic links.
-struct FileStatus {
-  bool exists = false;
-  bool regular = false;   // a plain file, not a folder, FIFO or device
-  bool writable = false;  // the user may write it
-};
-
 class Env {
  public:
   virtual ~Env() = default;
@@ -99,31 +79,8 @@ class Env {
   // the deadline (on the monotonicNow() scale) has passed. Never spins.
   virtual void waitForEvents(Nanos deadline) = 0;
 
-  // Files. Paths are UTF-8, with '/' between names.
-  //
-  // Reads a whole regular file of at most `limit` bytes into `bytes`. It
-  // never waits: a FIFO or a device is kNotAFile, not something to read.
-  virtual FileError readFile(const std::string& path, std::size_t limit, std::string& bytes) = 0;
-  // Makes a new file holding exactly `bytes` (kExists when the name is
-  // taken), with the permissions of the file `like` if that exists. With
-  // `flush` the bytes are on the disk when it returns. A failure leaves no
-  // file behind.
-  virtual FileError createFile(const std::string& path, std::string_view bytes, const std::string& like,
-                                bool flush) = 0;
-  // Gives `from` the name `to` in one step, replacing what `to` named.
-  virtual FileError renameFile(const std::string& from, const std::string& to) = 0;
-  // Rewrites an existing regular file in place with exactly `bytes`.
-  virtual FileError overwriteFile(const std::string& path, std::string_view bytes, bool flush) = 0;
-  virtual FileError removeFile(const std::string& path) = 0;
-  virtual FileStatus fileStatus(const std::string& path) const = 0;
-  // The path with every symbolic link along it followed to its end: the
-  // file that a write through the path would change. Nothing for a loop of
-  // links, or a link that points into a folder that does not exist.
-  virtual std::optional<std::string> resolveLinks(const std::string& path) const = 0;
-  // The names in the folder, without "." and ".."; none when it cannot be listed.
-  virtual std::vector<std::string> listFolder(const std::string& path) const = 0;
-  // Tells this run's temporary files from those of other runs.
-  virtual std::uint64_t processId() const = 0;
+  // The program's files, behind an interface of their own (env/files.h).
+  virtual Files& files() = 0;
 
   // The folder that holds the program, without a trailing separator.
   virtual std::string programFolder() const = 0;

@@ -8,7 +8,6 @@
 
 #include "env/timer_bursts.h"
 #include "platform/qt_socket.h"
-#include "platform/system_files.h"
 
 namespace rtupoll {
 
@@ -83,31 +82,6 @@ void QtEnv::waitForEvents(Nanos deadline) {
   QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
   deadline_timer_.stop();
 }
-
-FileError QtEnv::readFile(const std::string& path, std::size_t limit, std::string& bytes) {
-  return system_files::readFile(path, limit, bytes);
-}
-
-FileError QtEnv::createFile(const std::string& path, std::string_view bytes, const std::string& like, bool flush) {
-  return system_files::createFile(path, bytes, like, flush);
-}
-
-FileError QtEnv::renameFile(const std::string& from, const std::string& to) {
-  return system_files::renameFile(from, to);
-}
-
-FileError QtEnv::overwriteFile(const std::string& path, std::string_view bytes, bool flush) {
-  return system_files::overwriteFile(path, bytes, flush);
-}
-
-FileError QtEnv::removeFile(const std::string& path) { return system_files::removeFile(path); }
-FileStatus QtEnv::fileStatus(const std::string& path) const { return system_files::fileStatus(path); }
-
-std::optional<std::string> QtEnv::resolveLinks(const std::string& path) const {
-  return system_files::resolveLinks(path);
-}
-std::vector<std::string> QtEnv::listFolder(const std::string& path) const { return system_files::listFolder(path); }
-std::uint64_t QtEnv::processId() const { return system_files::processId(); }
 
 std::string QtEnv::programFolder() const {
   // The files' paths are UTF-8 everywhere. QFile::encodeName is the same on

@@ -1,27 +1,24 @@
 #pragma once
 
-// The program's own files on the real file system: the operations Env
-// offers, done with the operating system's calls.
+// The program's own files on the real file system, done with the operating
+// system's calls: system_files_posix.cc or system_files_windows.cc.
 
-#include <cstddef>
-#include <cstdint>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
+#include "env/files.h"
 
-#include "env/env.h"
+namespace rtupoll {
 
-namespace rtupoll::system_files {
+class SystemFiles : public Files {
+ public:
+  FileError readFile(const std::string& path, std::size_t limit, std::string& bytes) override;
+  FileError createFile(const std::string& path, std::string_view bytes, const std::string& like,
+                       bool flush) override;
+  FileError renameFile(const std::string& from, const std::string& to) override;
+  FileError overwriteFile(const std::string& path, std::string_view bytes, bool flush) override;
+  FileError removeFile(const std::string& path) override;
+  FileStatus fileStatus(const std::string& path) const override;
+  std::optional<std::string> resolveLinks(const std::string& path) const override;
+  std::vector<std::string> listFolder(const std::string& path) const override;
+  std::uint64_t processId() const override;
+};
 
-FileError readFile(const std::string& path, std::size_t limit, std::string& bytes);
-FileError createFile(const std::string& path, std::string_view bytes, const std::string& like, bool flush);
-FileError renameFile(const std::string& from, const std::string& to);
-FileError overwriteFile(const std::string& path, std::string_view bytes, bool flush);
-FileError removeFile(const std::string& path);
-FileStatus fileStatus(const std::string& path);
-std::optional<std::string> resolveLinks(const std::string& path);
-std::vector<std::string> listFolder(const std::string& path);
-std::uint64_t processId();
-
-}  // namespace rtupoll::system_files
+}  // namespace rtupoll

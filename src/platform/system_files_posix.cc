@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace rtupoll::system_files {
+namespace rtupoll {
 
 namespace {
 
@@ -101,7 +101,7 @@ FileError written(int fd, std::string_view bytes, const std::string& like, bool 
 
 }  // namespace
 
-FileError readFile(const std::string& path, std::size_t limit, std::string& bytes) {
+FileError SystemFiles::readFile(const std::string& path, std::size_t limit, std::string& bytes) {
   // Non-blocking, so that opening a FIFO does not wait for a writer.
   Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) return fromErrno(errno);
@@ -123,7 +123,8 @@ FileError readFile(const std::string& path, std::size_t limit, std::string& byte
   }
 }
 
-FileError createFile(const std::string& path, std::string_view bytes, const std::string& like, bool flush) {
+FileError SystemFiles::createFile(const std::string& path, std::string_view bytes, const std::string& like,
+                                  bool flush) {
   Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (fd.get() < 0) return fromErrno(errno);
   FileError error = written(fd.get(), bytes, like, flush);
@@ -132,11 +133,11 @@ FileError createFile(const std::string& path, std::string_view bytes, const std:
   return error;
 }
 
-FileError renameFile(const std::string& from, const std::string& to) {
+FileError SystemFiles::renameFile(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0 ? FileError::kNone : fromErrno(errno);
 }
 
-FileError overwriteFile(const std::string& path, std::string_view bytes, bool flush) {
+FileError SystemFiles::overwriteFile(const std::string& path, std::string_view bytes, bool flush) {
   // Never created here, and opened without waiting, should a FIFO have
   // taken the file's place since it was looked at.
   Descriptor fd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
@@ -148,18 +149,18 @@ FileError overwriteFile(const std::string& path, std::string_view bytes, bool fl
   return fd.close() ? FileError::kNone : fromErrno(errno);
 }
 
-FileError removeFile(const std::string& path) {
+FileError SystemFiles::removeFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0 ? FileError::kNone : fromErrno(errno);
 }
 
-FileStatus fileStatus(const std::string& path) {
+FileStatus SystemFiles::fileStatus(const std::string& path) const {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) return {};
   // The superuser may write anything, as with any writer.
   return {true, S_ISREG(status.st_mode), ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0};
 }
 
-std::optional<std::string> resolveLinks(const std::string& path) {
+std::optional<std::string> SystemFiles::resolveLinks(const std::string& path) const {
   std::string current = path;
   for (int link = 0; link <= kMaxLinks; ++link) {
     struct stat status {};
@@ -178,7 +179,7 @@ std::optional<std::string> resolveLinks(const std::string& path) {
   return std::nullopt;  // a loop
 }
 
-std::vector<std::string> listFolder(const std::string& path) {
+std::vector<std::string> SystemFiles::listFolder(const std::string& path) const {
   std::vector<std::string> names;
   std::error_code error;
   for (std::filesystem::directory_iterator it(path, error), end; !error && it != end; it.increment(error))
@@ -186,6 +187,6 @@ std::vector<std::string> listFolder(const std::string& path) {
   return names;
 }
 
-std::uint64_t processId() { return static_cast<std::uint64_t>(::getpid()); }
+std::uint64_t SystemFiles::processId() const { return static_cast<std::uint64_t>(::getpid()); }
 
-}  // namespace rtupoll::system_files
+}  // namespace rtupoll

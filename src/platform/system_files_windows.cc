@@ -18,7 +18,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace rtupoll::system_files {
+namespace rtupoll {
 
 namespace {
 
@@ -158,7 +158,7 @@ std::optional<std::string> finalPath(HANDLE file) {
 
 }  // namespace
 
-FileError readFile(const std::string& path, std::size_t limit, std::string& bytes) {
+FileError SystemFiles::readFile(const std::string& path, std::size_t limit, std::string& bytes) {
   Handle file(open(path, GENERIC_READ, OPEN_EXISTING));
   if (!file.valid()) return openFailure(path);
   if (const FileError e = regularOrNot(file.get()); e != FileError::kNone) return e;
@@ -182,7 +182,8 @@ FileError readFile(const std::string& path, std::size_t limit, std::string& byte
 // (its ACL, attributes, alternate streams, creation time) is carried over
 // to the new file by renameFile, which replaces with ReplaceFileW. A file
 // that replaces none takes the folder's inherited ACL, as any new file.
-FileError createFile(const std::string& path, std::string_view bytes, const std::string& /*like*/, bool flush) {
+FileError SystemFiles::createFile(const std::string& path, std::string_view bytes, const std::string& /*like*/,
+                                  bool flush) {
   Handle file(open(path, GENERIC_WRITE, CREATE_NEW));
   if (!file.valid()) return lastError();
   FileError error = writeAndFlush(file.get(), bytes, flush);
@@ -191,7 +192,7 @@ FileError createFile(const std::string& path, std::string_view bytes, const std:
   return error;
 }
 
-FileError renameFile(const std::string& from, const std::string& to) {
+FileError SystemFiles::renameFile(const std::string& from, const std::string& to) {
   const std::wstring source = wide(from);
   const std::wstring target = wide(to);
   // A plain rename does not replace on Windows. ReplaceFileW does, in the
@@ -211,7 +212,7 @@ FileError renameFile(const std::string& from, const std::string& to) {
   return lastError();
 }
 
-FileError overwriteFile(const std::string& path, std::string_view bytes, bool flush) {
+FileError SystemFiles::overwriteFile(const std::string& path, std::string_view bytes, bool flush) {
   // Never created here, and looked at before it is changed, should a pipe
   // have taken the file's place.
   Handle file(open(path, GENERIC_WRITE, OPEN_EXISTING));
@@ -223,11 +224,11 @@ FileError overwriteFile(const std::string& path, std::string_view bytes, bool fl
   return file.close() ? FileError::kNone : lastError();
 }
 
-FileError removeFile(const std::string& path) {
+FileError SystemFiles::removeFile(const std::string& path) {
   return ::DeleteFileW(wide(path).c_str()) ? FileError::kNone : lastError();
 }
 
-FileStatus fileStatus(const std::string& path) {
+FileStatus SystemFiles::fileStatus(const std::string& path) const {
   // Opened only to look (folders too, hence backup semantics), following
   // links as a write through the path would.
   Handle file(open(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
@@ -246,7 +247,7 @@ FileStatus fileStatus(const std::string& path) {
 // tells where it arrived; that is the file a write would change. A name
 // with nothing behind it can be made if its folder exists; a link whose
 // target is missing is not written through, nor is a loop of links.
-std::optional<std::string> resolveLinks(const std::string& path) {
+std::optional<std::string> SystemFiles::resolveLinks(const std::string& path) const {
   Handle file(open(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
   // A file Windows cannot name by a drive letter (a volume mounted without
   // one) keeps the path it was reached by.
@@ -257,7 +258,7 @@ std::optional<std::string> resolveLinks(const std::string& path) {
   return path;
 }
 
-std::vector<std::string> listFolder(const std::string& path) {
+std::vector<std::string> SystemFiles::listFolder(const std::string& path) const {
   std::vector<std::string> names;
   std::error_code error;
   for (std::filesystem::directory_iterator it(std::filesystem::path(wide(path)), error), end; !error && it != end;
@@ -266,6 +267,6 @@ std::vector<std::string> listFolder(const std::string& path) {
   return names;
 }
 
-std::uint64_t processId() { return ::GetCurrentProcessId(); }
+std::uint64_t SystemFiles::processId() const { return ::GetCurrentProcessId(); }
 
-}  // namespace rtupoll::system_files
+}  // namespace rtupoll

@@ -1,13 +1,13 @@
 #include "polling/poll_cycle.h"
 
 #include "base/number_text.h"
-#include "polling/poll_state.h"
 #include "polling/read_request.h"
 #include "window/option_ip.h"
 
 namespace rtupoll {
 
-void pollStep(OptionIP& w, PollState& poll) {
+void pollStep(OptionIP& w) {
+  PollState& poll = w.poll;
   w.Timer4.setEnabled(false);
   // The poll clock overtook the request of the current read: whatever its
   // answer brings will be discarded, so the values it shows are no longer
@@ -20,7 +20,7 @@ void pollStep(OptionIP& w, PollState& poll) {
   w.currentRow = w.currentRow < kLastReadDef ? static_cast<std::int16_t>(w.currentRow + 1) : std::int16_t{0};
   for (int r = 0; r < kReadDefs; ++r)
     w.strReg[static_cast<std::size_t>(r)].setBackColor(r == w.currentRow ? colors::kGreen : colors::kWindowBackground);
-  sendReadRequest(w, poll);
+  sendReadRequest(w);
 }
 
 void finishRead(OptionIP& w) {
@@ -28,6 +28,12 @@ void finishRead(OptionIP& w) {
     w.Timer4.setEnabled(true);
   else
     w.strReg[kLastReadDef].setBackColor(colors::kWindowBackground);
+}
+
+void showStatus(OptionIP& w, int slot, const std::string& caption, Color color) {
+  Label& status = w.lblStatus[static_cast<std::size_t>(slot)];
+  status.setCaption(caption);
+  status.setBackColor(color);
 }
 
 void markValuesUnknown(OptionIP& w) {

@@ -1,16 +1,22 @@
 #pragma once
 
+#include <string>
+
+#include "window/colors.h"
+
 namespace rtupoll {
 class OptionIP;
-struct PollState;
 
 // Moves the poll on to the next read definition and sends its request.
-void pollStep(OptionIP& w, PollState& poll);
+void pollStep(OptionIP& w);
 
 // Ends the current read definition: the next step follows 10 ms later, or,
 // after the last one, the cycle's highlight ends and the cycle rests until
 // the next tick of the poll clock.
 void finishRead(OptionIP& w);
+
+// Shows the text and colour on the status label of device slot `slot`.
+void showStatus(OptionIP& w, int slot, const std::string& caption, Color color);
 
 // Marks the current read definition's values as unknown: "???" in rows 1 to
 // its count of its value column.

@@ -5,7 +5,6 @@
 #include "base/number_text.h"
 #include "polling/modbus_tcp.h"
 #include "polling/poll_cycle.h"
-#include "polling/poll_state.h"
 #include "window/option_ip.h"
 
 namespace rtupoll {
@@ -38,10 +37,10 @@ std::optional<std::int32_t> quantity(const OptionIP& w, int row) {
   return toInt32(leadingNumber(w.LegReg[static_cast<std::size_t>(row)].text()));
 }
 
-void sendOnConnectedSlot(OptionIP& w, PollState& poll, int row) {
+void sendOnConnectedSlot(OptionIP& w, int row, std::uint16_t count) {
+  PollState& poll = w.poll;
   const std::uint8_t slot = w.requestSlot;
   const std::uint16_t start = wireField(startingAddress(w, row));
-  const std::uint16_t count = wireField(quantity(w, row));
   const std::uint16_t tid = poll.nextTransactionId++;
 
   w.requestFrame = modbus::encodeReadRequest(tid, start, count);
@@ -58,6 +57,17 @@ void sendOnConnectedSlot(OptionIP& w, PollState& poll, int row) {
   status.setCaption(status.caption() == "Transmit" ? "Transmit.............." : "Transmit");
 }
 
+// A read of no registers (a count of 0, empty, or no number: what a fresh
+// set-up leaves) puts nothing on the wire. The Modbus standard allows a
+// quantity of 1 to 125 only (Application Protocol V1.1b3, 6.3), so a device
+// would refuse the request with exception 3, and some refuse only after a
+// timeout that stalls the cycle. The read is done at once, as an answer of
+// no registers leaves it: no value written, "Received".
+void completeEmptyRead(OptionIP& w) {
+  showStatus(w, w.requestSlot, "Received", colors::kGreen);
+  finishRead(w);
+}
+
 void skipDisconnectedSlot(OptionIP& w) {
   const std::uint8_t slot = w.requestSlot;
   w.lblStatus[slot].setCaption("Not connected");
@@ -70,20 +80,25 @@ void skipDisconnectedSlot(OptionIP& w) {
 
 }  // namespace
 
-void sendReadRequest(OptionIP& w, PollState& poll) {
+void sendReadRequest(OptionIP& w) {
   const int row = w.currentRow;
   // A new request ends the wait for any earlier one (the poll step has
   // dealt with it); a late answer to it will be discarded.
-  poll.outstanding.active = false;
+  w.poll.outstanding.active = false;
 
   // With no device chosen the request goes to the slot of the previous one.
   const int choice = w.LstIP[static_cast<std::size_t>(row)].listIndex();
   if (choice >= 0 && choice < kSlots) w.requestSlot = static_cast<std::uint8_t>(choice);
 
-  if (w.Winsock1(w.requestSlot).State() == SocketSlot::kConnected)
-    sendOnConnectedSlot(w, poll, row);
-  else
+  if (w.Winsock1(w.requestSlot).State() != SocketSlot::kConnected) {
     skipDisconnectedSlot(w);
+    return;
+  }
+  const std::uint16_t count = wireField(quantity(w, row));
+  if (count == 0)
+    completeEmptyRead(w);
+  else
+    sendOnConnectedSlot(w, row, count);
 }
 
 }  // namespace rtupoll

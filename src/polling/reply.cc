@@ -7,22 +7,15 @@
 #include "base/number_text.h"
 #include "polling/modbus_tcp.h"
 #include "polling/poll_cycle.h"
-#include "polling/poll_state.h"
 #include "window/option_ip.h"
 
 namespace rtupoll {
 
 namespace {
 
-void showStatus(OptionIP& w, const std::string& caption, Color color) {
-  Label& status = w.lblStatus[w.requestSlot];
-  status.setCaption(caption);
-  status.setBackColor(color);
-}
-
 // The answer is not the values asked for: say so and show no values.
 void rejectAnswer(OptionIP& w, const std::string& caption) {
-  showStatus(w, caption, colors::kYellow);
+  showStatus(w, w.requestSlot, caption, colors::kYellow);
   markValuesUnknown(w);
   finishRead(w);
 }
@@ -44,8 +37,8 @@ void writeValues(OptionIP& w, const modbus::ReadAnswer& answer) {
 
 // The answer to the outstanding request, as one whole frame.
 void handleAnswer(OptionIP& w, std::span<const std::uint8_t> frame, std::uint16_t quantity) {
-  if (w.Winsock1(w.requestSlot).State() != SocketSlot::kConnected || !w.requestSent) {
-    showStatus(w, "Data Loss", colors::kYellow);
+  if (w.Winsock1(w.requestSlot).State() != SocketSlot::kConnected) {
+    showStatus(w, w.requestSlot, "Data Loss", colors::kYellow);
     finishRead(w);
     return;
   }
@@ -59,20 +52,30 @@ void handleAnswer(OptionIP& w, std::span<const std::uint8_t> frame, std::uint16_
       return;
     case modbus::ReadAnswer::Kind::kValues:
       writeValues(w, answer);
-      showStatus(w, "Received", colors::kGreen);
+      showStatus(w, w.requestSlot, "Received", colors::kGreen);
       finishRead(w);
       return;
   }
 }
 
-bool answersOutstanding(const PollState& poll, int socket, std::span<const std::uint8_t> frame) {
-  return poll.outstanding.active && poll.outstanding.slot == socket &&
-         modbus::transactionId(frame) == poll.outstanding.transaction_id;
+bool awaitsAnswer(const PollState& poll, int socket) {
+  return poll.outstanding.active && poll.outstanding.slot == socket;
 }
+
+bool answersOutstanding(const PollState& poll, int socket, std::span<const std::uint8_t> frame) {
+  return awaitsAnswer(poll, socket) && modbus::transactionId(frame) == poll.outstanding.transaction_id;
+}
+
+// Bytes that answer nothing this slot was asked: a late answer to a read
+// the poll clock overtook, a duplicate, a stray. The operator sees it on
+// the slot; nothing is decoded, and the poll still waits for its own
+// answer or the next tick.
+void showUnasked(OptionIP& w, int socket) { showStatus(w, socket, "Data Loss", colors::kYellow); }
 
 }  // namespace
 
-void handleReply(OptionIP& w, PollState& poll, int socketIndex, std::int32_t /*bytesWaiting*/) {
+void handleReply(OptionIP& w, int socketIndex, std::int32_t /*bytesWaiting*/) {
+  PollState& poll = w.poll;
   if (socketIndex < 0 || socketIndex >= kSlots) return;
   std::vector<std::uint8_t>& stream = poll.replyStreams[static_cast<std::size_t>(socketIndex)];
   SocketSlot& socket = w.Winsock1(socketIndex);
@@ -93,16 +96,20 @@ void handleReply(OptionIP& w, PollState& poll, int socketIndex, std::int32_t /*b
       case modbus::FrameStatus::kCorrupt:
         // No frame boundary can be trusted any more: drop what is buffered.
         stream.clear();
-        if (poll.outstanding.active && poll.outstanding.slot == socketIndex) {
+        if (awaitsAnswer(poll, socketIndex)) {
           poll.outstanding.active = false;
           rejectAnswer(w, "Data Loss");
+        } else {
+          showUnasked(w, socketIndex);
         }
         return;
       case modbus::FrameStatus::kComplete: {
         const std::span<const std::uint8_t> frame = rest.first(size);
         handled += size;
-        // Anything but the answer to the outstanding request is dropped.
-        if (!answersOutstanding(poll, socketIndex, frame)) break;
+        if (!answersOutstanding(poll, socketIndex, frame)) {
+          showUnasked(w, socketIndex);
+          break;
+        }
         poll.outstanding.active = false;
         handleAnswer(w, frame, poll.outstanding.quantity);
         break;

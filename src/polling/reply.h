@@ -4,10 +4,9 @@
 
 namespace rtupoll {
 class OptionIP;
-struct PollState;
 
 // The data-arrival handler of the sockets: gathers the bytes of
 // `socketIndex`, takes them one Modbus TCP frame at a time and handles the
 // answer to the outstanding request.
-void handleReply(OptionIP& w, PollState& poll, int socketIndex, std::int32_t bytesWaiting);
+void handleReply(OptionIP& w, int socketIndex, std::int32_t bytesWaiting);
 }  // namespace rtupoll

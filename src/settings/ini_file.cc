@@ -10,12 +10,14 @@ namespace rtupoll {
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t\r\v\f";
-constexpr std::string_view kBlanksAndLineEnds = " \t\r\v\f\n";
+constexpr std::string_view kBlanks = " \t\v\f";
+constexpr std::string_view kLineEnds = "\r\n";
+constexpr std::string_view kBlanksAndLineEnds = " \t\v\f\r\n";
 constexpr std::string_view kQuotes = "\"'";
 
 // One line as offsets into the text: [begin, body_end) is its content,
-// [body_end, end) its line end ("\r\n", "\n", or nothing on a last line).
+// [body_end, end) its line end ("\r\n", "\n", "\r", or nothing on a last
+// line). A CR alone ends a line, as it does for the Windows reader.
 struct Line {
   std::size_t begin;
   std::size_t body_end;
@@ -47,10 +49,16 @@ bool sameName(std::string_view a, std::string_view b) {
 
 // The line that starts at `begin`, which lies inside the text.
 Line lineAt(std::string_view text, std::size_t begin) {
-  const auto newline = text.find('\n', begin);
-  if (newline == std::string_view::npos) return {begin, text.size(), text.size()};
-  const bool crlf = newline > begin && text[newline - 1] == '\r';
-  return {begin, crlf ? newline - 1 : newline, newline + 1};
+  const auto end = text.find_first_of(kLineEnds, begin);
+  if (end == std::string_view::npos) return {begin, text.size(), text.size()};
+  const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+  return {begin, end, end + (crlf ? 2 : 1)};
+}
+
+// Where the line that holds `at` begins.
+std::size_t lineStart(std::string_view text, std::size_t at) {
+  const auto previous_end = text.find_last_of(kLineEnds, at);
+  return previous_end == std::string_view::npos ? 0 : previous_end + 1;
 }
 
 std::string_view bodyOf(std::string_view text, const Line& line) {
@@ -80,8 +88,7 @@ std::optional<Entry> entryOf(std::string_view body) {
 template <typename Wanted>
 std::optional<Line> firstLineWith(std::string_view text, char mark, std::size_t from, std::size_t to, Wanted wanted) {
   for (std::size_t at = text.find(mark, from); at < to; at = text.find(mark, at)) {
-    const std::size_t newline = text.rfind('\n', at);
-    const Line line = lineAt(text, newline == std::string_view::npos ? 0 : newline + 1);
+    const Line line = lineAt(text, lineStart(text, at));
     if (wanted(line)) return line;
     at = line.end;
   }
@@ -115,8 +122,7 @@ Line lastNonBlankLine(std::string_view text, const SectionSpan& span) {
   const std::string_view body = text.substr(span.header.end, span.end - span.header.end);
   const auto last_char = body.find_last_not_of(kBlanksAndLineEnds);
   if (last_char == std::string_view::npos) return span.header;
-  const auto newline = body.rfind('\n', last_char);
-  return lineAt(text, span.header.end + (newline == std::string_view::npos ? 0 : newline + 1));
+  return lineAt(text, span.header.end + lineStart(body, last_char));
 }
 
 // A value in one pair of matching quotes, double or single, without them.
@@ -129,9 +135,10 @@ std::string_view unquoted(std::string_view value) {
 // The line end of the last line that ends before `at`, so that what the
 // writer puts there keeps the style around it; CR LF where none does.
 std::string_view lineEndBefore(std::string_view text, std::size_t at) {
-  const auto newline = at == 0 ? std::string_view::npos : text.rfind('\n', at - 1);
-  if (newline == std::string_view::npos || (newline > 0 && text[newline - 1] == '\r')) return "\r\n";
-  return "\n";
+  const auto last = at == 0 ? std::string_view::npos : text.find_last_of(kLineEnds, at - 1);
+  if (last == std::string_view::npos) return "\r\n";
+  if (text[last] == '\r') return "\r";
+  return last > 0 && text[last - 1] == '\r' ? "\r\n" : "\n";
 }
 
 // The value as the writer may store it: up to a zero byte, without line breaks.
@@ -149,7 +156,7 @@ std::string spliced(std::string_view text, std::size_t at, std::size_t resume,
                     std::initializer_list<std::string> lines) {
   const std::string_view line_end = lineEndBefore(text, resume);
   std::string out(text.substr(0, at));
-  if (!out.empty() && out.back() != '\n') out += line_end;
+  if (!out.empty() && kLineEnds.find(out.back()) == std::string_view::npos) out += line_end;
   for (const std::string& line : lines) {
     out += line;
     out += line_end;
@@ -184,7 +191,7 @@ std::string withIniValue(std::string_view text, std::string_view section, std::s
 
 std::optional<std::string> readIniFile(Env& env, const std::string& path, std::size_t limit) {
   std::string bytes;
-  switch (env.readFile(path, limit, bytes)) {
+  switch (env.files().readFile(path, limit, bytes)) {
     case FileError::kNone: return bytes;
     case FileError::kMissing: return std::string();
     default: return std::nullopt;
@@ -209,7 +216,7 @@ bool writeIniStrings(Env& env, const std::string& path, std::size_t limit, std::
   const std::string section_bytes = utf8ToCp1252(section);
   for (const IniEntry& entry : entries)
     *text = withIniValue(*text, section_bytes, utf8ToCp1252(entry.key), utf8ToCp1252(entry.value));
-  return replaceFile(env, path, *text);
+  return replaceFile(env.files(), path, *text);
 }
 
 }  // namespace rtupoll

@@ -4,6 +4,8 @@
 // Windows profile functions (GetPrivateProfileStringA and
 // WritePrivateProfileStringA) that the operators' files were written under:
 //
+// - A line ends at LF, at CR LF, or at a CR alone, as the Windows reader
+//   takes a file of old Macintosh line ends or of mixed ones.
 // - A line that starts with '[' (after blanks) is a section header: the
 //   name runs to the first ']', or to the end of the line when the bracket
 //   is missing ("[set" is the section "set"). "key=value" is an entry; any
@@ -21,9 +23,9 @@
 //   gives it (SCON0 stays SCON0, while its blanks around '=' go); a missing
 //   key is added after the last non-blank line of its section; a missing
 //   section is added at the end of the file. Every other byte of the file
-//   stays as it was. The file keeps its line ends, LF or CR LF: a rewritten
-//   line keeps its own, an added line (and an unterminated last line it
-//   follows) ends as the last line before it; CR LF in a new file.
+//   stays as it was. The file keeps its line ends, LF, CR LF or CR: a
+//   rewritten line keeps its own, an added line (and an unterminated last
+//   line it follows) ends as the last line before it; CR LF in a new file.
 //
 // The file holds 8-bit Windows-1252 text; the functions on paths take and
 // give UTF-8, the functions on text work on the file's own bytes.

@@ -19,6 +19,15 @@ std::string readSetting(const std::optional<std::string>& file, const std::strin
   return iniString(file, section, key, default_value);
 }
 
+void loadSettings(OptionIP& w) {
+  // The file is read once, not once for each key.
+  const std::optional<std::string> file = readSettingsFile(w.env());
+  for (const SettingGroup& group : kSettingGroups)
+    for (int k = 0; k < group.count; ++k)
+      group.apply(w, static_cast<std::size_t>(k),
+                  readSetting(file, kSettingsSection, settingKey(group, k), group.default_text));
+}
+
 // The 24 keys go into the file in one replacement, as if written one by one:
 // a crash or a kill in the middle leaves the old set-up or the new, never a
 // mix, and the disk is flushed once rather than 24 times.

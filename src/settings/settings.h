@@ -29,6 +29,10 @@ std::optional<std::string> readSettingsFile(Env& env);
 std::string readSetting(const std::optional<std::string>& file, const std::string& section, const std::string& key,
                         const std::string& default_value);
 
+// Start-up's reading: the 24 keys into the window's controls and
+// savedConnectState, in table order, each applied before the next is taken.
+void loadSettings(OptionIP& w);
+
 // Writes the 24 keys from the window's controls, in table order.
 void save(OptionIP& w);
 }  // namespace rtupoll

@@ -132,10 +132,6 @@ void OptionIPView::refresh() {
 // No reload or poll step to come and no answer awaited: the model stays as
 // it is until a tick of a one-second clock, so waiting for quiet would only
 // cost a wake-up of its own.
-bool OptionIPView::modelAtRest() const {
-  return !w_.tloading.enabled() && !w_.Timer4.enabled() && !events_.poll().outstanding.active;
-}
-
 bool OptionIPView::unshown() const {
   WidgetSync compare(WidgetSync::Mode::kCompare);
   for (const Mirror& m : mirrors_) {
@@ -169,7 +165,7 @@ void OptionIPView::settle() {
     policy_.changed(now, settling);
   }
   const Nanos due = *policy_.due();
-  if (due <= now || modelAtRest()) {
+  if (due <= now || w_.atRest()) {
     // As an event of its own: whoever waits for the next event sees it.
     if (!refresh_posted_) QMetaObject::invokeMethod(this, &OptionIPView::refresh, Qt::QueuedConnection);
     refresh_posted_ = true;

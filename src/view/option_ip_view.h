@@ -69,7 +69,6 @@ class OptionIPView : public QWidget {
   void settle();
   // Whether a refresh now would change any widget.
   bool unshown() const;
-  bool modelAtRest() const;
   void showWaitPointer(bool wait);
 
   OptionIP& w_;

@@ -12,16 +12,14 @@
 #include <string>
 
 #include "env/env.h"
+#include "window/control_arrays.h"
 #include "window/controls.h"
+#include "window/poll_state.h"
 #include "window/results_table.h"
 #include "window/socket_slot.h"
 #include "window/timer.h"
 
 namespace rtupoll {
-
-inline constexpr int kSlots = 3;        // device slots
-inline constexpr int kReadDefs = 5;     // read definitions
-inline constexpr int kLastReadDef = 4;  // the current row's highest value
 
 // The window itself: its caption and the mouse pointer (0 default, 11 wait).
 class Form : public Control {
@@ -95,6 +93,11 @@ class OptionIP {
   std::array<std::uint8_t, 12> requestFrame{};
   bool requestSent = false;
   std::uint8_t requestSlot = 0;
+  PollState poll;
+
+  // Nothing is under way: no reload, no poll step to come, no answer
+  // awaited. Until the next tick of the poll clock, the window stays as it is.
+  bool atRest() const { return !tloading.enabled() && !Timer4.enabled() && !poll.outstanding.active; }
 };
 
 }  // namespace rtupoll

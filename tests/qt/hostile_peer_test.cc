@@ -2,8 +2,8 @@
 // badly: split, coalesced, over-long, lying or foreign answers, exceptions,
 // late answers, silence, a close in mid-frame and a reset. Whatever the
 // device does, no value reaches the table or data.csv that the device does
-// not hold at that register, the status label tells what happened, and the
-// answers that follow are decoded. The same cases run against rtu-sim,
+// not hold at that register, the status label tells what happened (bytes
+// nobody asked for included), and the answers that follow are decoded. The same cases run against rtu-sim,
 // which answers all of them well.
 
 #include <gtest/gtest.h>
@@ -58,20 +58,32 @@ enum class Outcome {
   kLinkLost,  // nothing, then the link is down: the next read finds it "Not connected"
 };
 
+// When an answer nobody asked for shows as "Data Loss" on slot 0, beside
+// read definition 0's own outcome.
+enum class Unasked {
+  kNone,
+  kBefore,          // before read definition 0's answer
+  kAfter,           // right after it
+  kWhileWaiting,    // while read definition 0 waits in vain
+  kAfterOvertaken,  // after the poll moved on, before read definition 1's answer
+};
+
 struct HostileCase {
   const char* name;
   std::uint16_t address;  // read definition 0's starting address on the wire
   Outcome outcome;
   const char* caption = "";  // for kRejected
   std::uint16_t first_transaction_id = 0;
+  Unasked unasked = Unasked::kNone;
 };
 
 const HostileCase kCases[] = {
     {"PlainAnswer", 50, Outcome::kDecoded},
     {"SplitByteByByte", faultAddress(PeerFault::kByteByByte), Outcome::kDecoded},
-    {"CoalescedWithACopyForTheNextId", faultAddress(PeerFault::kWithNextCopy), Outcome::kDecoded},
-    {"CoalescedWithAForeignAnswer", faultAddress(PeerFault::kWithForeignAnswer), Outcome::kDecoded},
-    {"BehindAFloodOfForeignAnswers", faultAddress(PeerFault::kFlood), Outcome::kDecoded},
+    {"CoalescedWithACopyForTheNextId", faultAddress(PeerFault::kWithNextCopy), Outcome::kDecoded, "", 0, Unasked::kAfter},
+    {"CoalescedWithAForeignAnswer", faultAddress(PeerFault::kWithForeignAnswer), Outcome::kDecoded, "", 0,
+     Unasked::kAfter},
+    {"BehindAFloodOfForeignAnswers", faultAddress(PeerFault::kFlood), Outcome::kDecoded, "", 0, Unasked::kBefore},
     {"JunkBehindAGoodAnswer", faultAddress(PeerFault::kJunkBehind), Outcome::kDecoded},
     {"LengthField254WholeFrame", faultAddress(PeerFault::kLength254), Outcome::kRejected, "Data Loss"},
     {"LengthFieldBeyond254", faultAddress(PeerFault::kBeyond254), Outcome::kRejected, "Data Loss"},
@@ -85,17 +97,19 @@ const HostileCase kCases[] = {
     {"ExceptionOfAnotherFunction", faultAddress(PeerFault::kForeignException), Outcome::kRejected, "Data Loss"},
     {"WrongFunctionCode", faultAddress(PeerFault::kWrongFunction), Outcome::kRejected, "Data Loss"},
     {"WrongByteCount", faultAddress(PeerFault::kWrongByteCount), Outcome::kRejected, "Data Loss"},
-    {"ForeignTransactionId", faultAddress(PeerFault::kForeignId), Outcome::kIgnored},
+    {"ForeignTransactionId", faultAddress(PeerFault::kForeignId), Outcome::kIgnored, "", 0, Unasked::kWhileWaiting},
     {"ProtocolIdNotZero", faultAddress(PeerFault::kProtocolId), Outcome::kRejected, "Data Loss"},
     {"LengthFieldZero", faultAddress(PeerFault::kLengthZero), Outcome::kRejected, "Data Loss"},
     {"LengthField2000", faultAddress(PeerFault::kLength2000), Outcome::kRejected, "Data Loss"},
-    {"LateAnswerAfterThePollMovedOn", faultAddress(PeerFault::kLate), Outcome::kIgnored},
+    {"LateAnswerAfterThePollMovedOn", faultAddress(PeerFault::kLate), Outcome::kIgnored, "", 0,
+     Unasked::kAfterOvertaken},
     {"HeaderThenSilence", faultAddress(PeerFault::kHeaderThenSilence), Outcome::kIgnored},
     {"NoAnswer", faultAddress(PeerFault::kSilent), Outcome::kIgnored},
     {"ClosedInMidFrame", faultAddress(PeerFault::kCloseMidFrame), Outcome::kLinkLost},
     {"Reset", faultAddress(PeerFault::kReset), Outcome::kLinkLost},
     {"TransactionIdsAcrossTheWrap", 60, Outcome::kDecoded, "", 0xFFFE},
-    {"CopyForTheNextIdAcrossTheWrap", faultAddress(PeerFault::kWithNextCopy), Outcome::kDecoded, "", 0xFFFF},
+    {"CopyForTheNextIdAcrossTheWrap", faultAddress(PeerFault::kWithNextCopy), Outcome::kDecoded, "", 0xFFFF,
+     Unasked::kAfter},
 };
 
 enum class Peer { kScripted, kRtuSim };
@@ -261,6 +275,7 @@ TEST_P(HostileAnswer, NeverShowsAWrongValueAndTheNextAnswersDecode) {
   const auto& [peer_kind, c] = GetParam();
   // rtu-sim answers every one of these reads well.
   const Outcome outcome = peer_kind == Peer::kScripted ? c.outcome : Outcome::kDecoded;
+  const Unasked unasked = peer_kind == Peer::kScripted ? c.unasked : Unasked::kNone;
   std::optional<ScriptedPeer> scripted;
   std::optional<Simulator> simulator;
   std::uint16_t port = 0;
@@ -274,18 +289,20 @@ TEST_P(HostileAnswer, NeverShowsAWrongValueAndTheNextAnswersDecode) {
 
   setRead(0, c.address);
   for (int r = 1; r < kReadDefs; ++r) setRead(r, kPlainAddresses[static_cast<std::size_t>(r)]);
-  events.poll().nextTransactionId = c.first_transaction_id;
+  w.poll.nextTransactionId = c.first_transaction_id;
   ASSERT_NO_FATAL_FAILURE(connectTo(port, peer_kind == Peer::kScripted ? &ScriptedPeer::valueAt : &rtuSimValueAt));
 
   std::vector<std::string> expected = {"Connected OK", "Transmit"};
-  pollStep(w, events.poll());
+  pollStep(w);
   switch (outcome) {
     case Outcome::kDecoded:
     case Outcome::kRejected:
       ASSERT_TRUE(waitFor([&] { return cycleEnded(); }));
       if (outcome == Outcome::kDecoded) {
         expectValues(0, c.address);
+        if (unasked == Unasked::kBefore) expected.push_back("Data Loss");
         expected.push_back("Received");
+        if (unasked == Unasked::kAfter) expected.push_back("Data Loss");
       } else {
         expectCells(0, "???");
         expected.push_back(c.caption);
@@ -296,14 +313,20 @@ TEST_P(HostileAnswer, NeverShowsAWrongValueAndTheNextAnswersDecode) {
     case Outcome::kIgnored:
       ASSERT_TRUE(waitFor([&] { return !scripted->requests().empty() && scripted->doneSending(); }));
       letEventsRun(kQuiet);
-      EXPECT_EQ(w.lblStatus[0].caption(), "Transmit");
+      if (unasked == Unasked::kWhileWaiting) {
+        EXPECT_EQ(w.lblStatus[0].caption(), "Data Loss");
+        EXPECT_EQ(w.lblStatus[0].backColor(), colors::kYellow);
+        expected.push_back("Data Loss");
+      } else {
+        EXPECT_EQ(w.lblStatus[0].caption(), "Transmit");
+      }
       EXPECT_EQ(w.currentRow, 0);
       EXPECT_FALSE(w.Timer4.enabled()) << "the poll moved on without an answer";
       expectCells(0, "");
       // The poll clock overtakes the request, which leaves its values
       // unknown; a late answer to it now comes just before the answer to
-      // the next one, and is discarded.
-      pollStep(w, events.poll());
+      // the next one, and is discarded, as bytes nobody asked for.
+      pollStep(w);
       expectCells(0, "???");
       ASSERT_TRUE(waitFor([&] { return cycleEnded(); }));
       expectCells(0, "???");
@@ -314,7 +337,7 @@ TEST_P(HostileAnswer, NeverShowsAWrongValueAndTheNextAnswersDecode) {
       letEventsRun(kQuiet);
       EXPECT_EQ(w.lblStatus[0].caption(), "Transmit");
       expectCells(0, "");
-      pollStep(w, events.poll());
+      pollStep(w);
       ASSERT_TRUE(waitFor([&] { return cycleEnded(); }));
       EXPECT_EQ(w.lblStatus[0].caption(), "Not connected");
       for (int r = 1; r < kReadDefs; ++r) expectCells(r, "???");
@@ -326,7 +349,7 @@ TEST_P(HostileAnswer, NeverShowsAWrongValueAndTheNextAnswersDecode) {
       connectSlot(w, 0);
       ASSERT_EQ(w.lblStatus[0].caption(), "Connected OK");
       setRead(0, kPlainAddresses[0]);
-      pollStep(w, events.poll());
+      pollStep(w);
       ASSERT_TRUE(waitFor([&] { return cycleEnded(); }));
       expectValues(0, kPlainAddresses[0]);
       expected.insert(expected.end(), {"Not connected", "Disconnected", "Connected OK", "Transmit", "Received"});
@@ -336,8 +359,10 @@ TEST_P(HostileAnswer, NeverShowsAWrongValueAndTheNextAnswersDecode) {
   for (int r = 1; r < kReadDefs; ++r) {
     expectValues(r, kPlainAddresses[static_cast<std::size_t>(r)]);
     // A request sent while the one before it is still unanswered shows the
-    // longer of the two captions.
-    expected.push_back(r == 1 && outcome == Outcome::kIgnored ? "Transmit.............." : "Transmit");
+    // longer of the two captions, unless something else came meanwhile.
+    const bool unanswered = r == 1 && outcome == Outcome::kIgnored && unasked != Unasked::kWhileWaiting;
+    expected.push_back(unanswered ? "Transmit.............." : "Transmit");
+    if (r == 1 && unasked == Unasked::kAfterOvertaken) expected.push_back("Data Loss");
     expected.push_back("Received");
   }
   EXPECT_EQ(captionsShown(), expected);
@@ -393,10 +418,13 @@ TEST_F(HostilePollClock, ALateAnswerNeverLandsInTheColumnOfTheNextRead) {
   EXPECT_TRUE(wrong.empty()) << "wrong values shown: " << ::testing::PrintToString(wrong);
   EXPECT_EQ(peer.requests()[0].address, faultAddress(PeerFault::kLate));
   EXPECT_EQ(peer.requests()[1].address, kPlainAddresses[1]);
-  // The late answer changed nothing the operator sees, the label included.
-  EXPECT_EQ(captionsShown(), (std::vector<std::string>{"Connected OK", "Transmit", "Transmit..............", "Received",
-                                                       "Transmit", "Received", "Transmit", "Received", "Transmit",
-                                                       "Received", "Transmit"}));
+  // The late answer shows on the label as bytes nobody asked for, and
+  // changes nothing else the operator sees.
+  EXPECT_EQ(captionsShown(),
+            (std::vector<std::string>{"Connected OK", "Transmit", "Transmit..............", "Data Loss", "Received",
+                                      "Transmit", "Received", "Transmit", "Received", "Transmit", "Received",
+                                      "Transmit"}));
+  EXPECT_EQ(colorShownWith("Data Loss"), colors::kYellow);
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "app/window_events.h"
 #include "devices/connect.h"
@@ -84,6 +86,44 @@ TEST_F(LoopbackTest, ConnectsPollsAndDisconnectsARealDevice) {
   EXPECT_TRUE(w.cmdConnect[0].enabled());
   ASSERT_TRUE(waitFor([&] { return w.tabel.text(1, 2) == "???"; }, 3s));
   EXPECT_EQ(w.lblStatus[0].caption(), "Not connected");
+}
+
+// Reads 2 to 4 keep a fresh set-up's count "000". rtu-sim refuses a read of
+// no registers with exception 3, as the Modbus standard has devices do; none
+// reaches it, and the label of this healthy device never leaves green.
+TEST_F(LoopbackTest, UnusedReadsOfAFreshSetUpNeverReachARefusingDevice) {
+  QTemporaryDir log_folder;
+  const QString log = log_folder.filePath("requests");
+  Simulator sim({"--port", "0", "--log", log, "--seconds", "60"});
+  const auto ports = sim.waitForPorts(1);
+  ASSERT_EQ(ports.size(), 1u);
+  startWithSlot0At(ports[0]);
+  std::vector<std::string> captions = {w.lblStatus[0].caption()};
+  w.feed().setListener([&] {
+    if (captions.empty() || captions.back() != w.lblStatus[0].caption()) captions.push_back(w.lblStatus[0].caption());
+  });
+  auto requests = [&] {
+    std::vector<std::string> lines;
+    std::ifstream in(log.toStdString());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  };
+
+  ASSERT_TRUE(w.cmdConnect[0].click());
+  w.Timer3.setEnabled(true);
+  ASSERT_TRUE(waitFor([&] { return requests().size() >= 6; })) << "three cycles of two reads";
+  w.Timer3.setEnabled(false);
+  ASSERT_TRUE(waitFor([&] { return w.atRest(); }));
+
+  for (const std::string& request : requests())  // ns port tid function address count
+    EXPECT_NE(request.substr(request.rfind(' ') + 1), "0") << request;
+  EXPECT_EQ(w.lblStatus[0].caption(), "Received");
+  EXPECT_EQ(w.lblStatus[0].backColor(), colors::kGreen);
+  ASSERT_GE(captions.size(), 2u);
+  EXPECT_EQ(captions[1], "Connected OK");
+  for (std::size_t k = 2; k < captions.size(); ++k)
+    EXPECT_TRUE(captions[k] == "Transmit" || captions[k] == "Received") << captions[k];
+  EXPECT_EQ(w.tabel.text(1, 4), "103");
 }
 
 TEST_F(LoopbackTest, APortThatRefusesOrNeverAnswersFailsAfterTwoSecondsWithoutSpinning) {

@@ -8,15 +8,6 @@
 
 namespace rtupoll::testing {
 
-namespace {
-
-std::string utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.generic_u8string();
-  return {text.begin(), text.end()};
-}
-
-}  // namespace
-
 TempFolder::TempFolder() {
   const std::filesystem::path base = std::filesystem::temp_directory_path();
   std::random_device random;
@@ -25,11 +16,11 @@ TempFolder::TempFolder() {
     const std::filesystem::path folder = base / ("rtupoll-test-" + std::to_string(random()));
     if (std::filesystem::create_directory(folder)) {
       std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
-      path_ = utf8(folder);
+      path_ = programPath(folder);
       return;
     }
   }
-  throw std::runtime_error("cannot make a temporary folder in " + utf8(base));
+  throw std::runtime_error("cannot make a temporary folder in " + programPath(base));
 }
 
 TempFolder::~TempFolder() {

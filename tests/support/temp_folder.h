@@ -9,6 +9,11 @@ namespace rtupoll::testing {
 // library takes it; std::filesystem would read a plain string in the ANSI
 // code page on Windows.
 inline std::filesystem::path nativePath(const std::string& path) { return std::u8string(path.begin(), path.end()); }
+// And back: UTF-8, with '/' between names.
+inline std::string programPath(const std::filesystem::path& path) {
+  const std::u8string text = path.generic_u8string();
+  return {text.begin(), text.end()};
+}
 
 // A fresh folder under the system's temporary folder, removed with all it
 // holds when the object goes. Its paths are UTF-8 with '/' between names,

@@ -8,9 +8,9 @@
 
 namespace rtupoll {
 
-class VirtualEnv::VirtualTimer : public TimerDriver {
+class VirtualRuntime::VirtualTimer : public TimerDriver {
  public:
-  VirtualTimer(VirtualEnv& env, std::function<void()> on_tick)
+  VirtualTimer(VirtualRuntime& env, std::function<void()> on_tick)
       : env_(env), on_tick_(std::move(on_tick)) {
     env_.timers_.push_back(this);
   }
@@ -58,7 +58,7 @@ class VirtualEnv::VirtualTimer : public TimerDriver {
     seq_ = ++env_.seq_;
   }
 
-  VirtualEnv& env_;
+  VirtualRuntime& env_;
   std::function<void()> on_tick_;
   Nanos period_{0};
   int ticks_per_wake_ = 1;
@@ -87,7 +87,7 @@ void VirtualLink::closeFromPeer(Nanos delay) {
 
 // ---- VirtualSocket ----
 
-VirtualSocket::VirtualSocket(VirtualEnv& env, std::function<void()> on_data_arrival)
+VirtualSocket::VirtualSocket(VirtualRuntime& env, std::function<void()> on_data_arrival)
     : env_(env), on_data_arrival_(std::move(on_data_arrival)) {
   env_.sockets_.push_back(this);
 }
@@ -157,28 +157,26 @@ void VirtualSocket::receive(const std::vector<std::uint8_t>& bytes) {
   on_data_arrival_();
 }
 
-// ---- VirtualEnv ----
+// ---- VirtualRuntime ----
 
-VirtualEnv::VirtualEnv(std::string program_folder, char decimal_separator)
-    : program_folder_(std::move(program_folder)), decimal_separator_(decimal_separator) {
-  files_.addFolder(program_folder_);
-}
+VirtualRuntime::VirtualRuntime(std::string program_folder, char decimal_separator)
+    : program_folder_(std::move(program_folder)), decimal_separator_(decimal_separator) {}
 
-VirtualEnv::~VirtualEnv() = default;
+VirtualRuntime::~VirtualRuntime() = default;
 
-std::unique_ptr<TimerDriver> VirtualEnv::createTimer(std::function<void()> on_tick) {
+std::unique_ptr<TimerDriver> VirtualRuntime::createTimer(std::function<void()> on_tick) {
   return std::make_unique<VirtualTimer>(*this, std::move(on_tick));
 }
 
-std::unique_ptr<SocketDriver> VirtualEnv::createSocket(std::function<void()> on_data_arrival) {
+std::unique_ptr<SocketDriver> VirtualRuntime::createSocket(std::function<void()> on_data_arrival) {
   return std::make_unique<VirtualSocket>(*this, std::move(on_data_arrival));
 }
 
-void VirtualEnv::post(Nanos delay, std::function<void()> action) {
+void VirtualRuntime::post(Nanos delay, std::function<void()> action) {
   posted_.push_back({now_ + delay, ++seq_, std::move(action)});
 }
 
-bool VirtualEnv::runNext(Nanos limit) {
+bool VirtualRuntime::runNext(Nanos limit) {
   // The earliest posted event and the earliest eligible timer compete;
   // ties go to whichever was scheduled first.
   auto posted = std::min_element(posted_.begin(), posted_.end(), [](const Posted& a, const Posted& b) {
@@ -207,18 +205,18 @@ bool VirtualEnv::runNext(Nanos limit) {
   return true;
 }
 
-void VirtualEnv::waitForEvents(Nanos deadline) {
+void VirtualRuntime::waitForEvents(Nanos deadline) {
   if (!runNext(deadline)) now_ = std::max(now_, deadline);
 }
 
-void VirtualEnv::advance(Nanos span) {
+void VirtualRuntime::advance(Nanos span) {
   const Nanos until = now_ + span;
   while (runNext(until)) {
   }
   now_ = std::max(now_, until);
 }
 
-bool VirtualEnv::advanceUntil(const std::function<bool()>& done, Nanos limit) {
+bool VirtualRuntime::advanceUntil(const std::function<bool()>& done, Nanos limit) {
   const Nanos until = now_ + limit;
   while (!done()) {
     if (!runNext(until)) {
@@ -229,15 +227,22 @@ bool VirtualEnv::advanceUntil(const std::function<bool()>& done, Nanos limit) {
   return true;
 }
 
-void VirtualEnv::listen(const std::string& host, std::uint16_t port, VirtualPeer* peer) {
+void VirtualRuntime::listen(const std::string& host, std::uint16_t port, VirtualPeer* peer) {
   peers_[{host, port}] = peer;
 }
 
-void VirtualEnv::unlisten(const std::string& host, std::uint16_t port) { peers_.erase({host, port}); }
+void VirtualRuntime::unlisten(const std::string& host, std::uint16_t port) { peers_.erase({host, port}); }
 
-VirtualPeer* VirtualEnv::peerAt(const std::string& host, std::uint16_t port) const {
+VirtualPeer* VirtualRuntime::peerAt(const std::string& host, std::uint16_t port) const {
   auto it = peers_.find({host, port});
   return it == peers_.end() ? nullptr : it->second;
+}
+
+// ---- VirtualEnv ----
+
+VirtualEnv::VirtualEnv(std::string program_folder, char decimal_separator)
+    : VirtualRuntime(std::move(program_folder), decimal_separator) {
+  files_.addFolder(programFolder());
 }
 
 }  // namespace rtupoll

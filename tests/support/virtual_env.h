@@ -7,8 +7,9 @@
 // returns, and the ticks missed that way are dropped: the next one comes a
 // full interval after the long tick returned.
 //
-// Files live in memory (VirtualFiles), in a program folder that exists
-// from the start.
+// VirtualEnv keeps its files in memory (VirtualFiles), in a program folder
+// that exists from the start. VirtualRuntime is the same runtime with the
+// files left to a subclass: a test of the real files on the virtual clock.
 //
 // The network is scripted: a test registers a VirtualPeer for a host and
 // port, and the peer decides whether and when a connect succeeds and what
@@ -26,13 +27,13 @@
 
 namespace rtupoll {
 
-class VirtualEnv;
+class VirtualRuntime;
 class VirtualSocket;
 
 // The server side of one connection, handed to a VirtualPeer.
 class VirtualLink : public std::enable_shared_from_this<VirtualLink> {
  public:
-  VirtualLink(VirtualEnv& env, VirtualSocket* socket) : env_(env), socket_(socket) {}
+  VirtualLink(VirtualRuntime& env, VirtualSocket* socket) : env_(env), socket_(socket) {}
   // Bytes that reach the client after the delay.
   void deliver(std::vector<std::uint8_t> bytes, Nanos delay = Nanos(0));
   // The peer ends the connection after the delay.
@@ -41,7 +42,7 @@ class VirtualLink : public std::enable_shared_from_this<VirtualLink> {
 
  private:
   friend class VirtualSocket;
-  VirtualEnv& env_;
+  VirtualRuntime& env_;
   VirtualSocket* socket_;  // null once the client side is gone
 };
 
@@ -62,7 +63,7 @@ class VirtualPeer {
 
 class VirtualSocket : public SocketDriver {
  public:
-  VirtualSocket(VirtualEnv& env, std::function<void()> on_data_arrival);
+  VirtualSocket(VirtualRuntime& env, std::function<void()> on_data_arrival);
   ~VirtualSocket() override;
 
   void connectToHost(const std::string& host, std::uint16_t port) override;
@@ -83,7 +84,7 @@ class VirtualSocket : public SocketDriver {
   void receive(const std::vector<std::uint8_t>& bytes);
   void dropLink(LinkState new_state);
 
-  VirtualEnv& env_;
+  VirtualRuntime& env_;
   std::function<void()> on_data_arrival_;
   LinkState state_ = LinkState::kClosed;
   std::string host_;
@@ -96,39 +97,18 @@ class VirtualSocket : public SocketDriver {
   int connect_calls_ = 0;
 };
 
-class VirtualEnv : public Env {
+class VirtualRuntime : public Env {
  public:
-  explicit VirtualEnv(std::string program_folder = "/program", char decimal_separator = '.');
-  ~VirtualEnv() override;
+  explicit VirtualRuntime(std::string program_folder, char decimal_separator = '.');
+  ~VirtualRuntime() override;
 
   std::unique_ptr<TimerDriver> createTimer(std::function<void()> on_tick) override;
   std::unique_ptr<SocketDriver> createSocket(std::function<void()> on_data_arrival) override;
   Nanos monotonicNow() const override { return now_; }
   void waitForEvents(Nanos deadline) override;
-  FileError readFile(const std::string& path, std::size_t limit, std::string& bytes) override {
-    return files_.readFile(path, limit, bytes);
-  }
-  FileError createFile(const std::string& path, std::string_view bytes, const std::string& /*like*/,
-                       bool /*flush*/) override {
-    return files_.createFile(path, bytes);
-  }
-  FileError renameFile(const std::string& from, const std::string& to) override { return files_.renameFile(from, to); }
-  FileError overwriteFile(const std::string& path, std::string_view bytes, bool /*flush*/) override {
-    return files_.overwriteFile(path, bytes);
-  }
-  FileError removeFile(const std::string& path) override { return files_.removeFile(path); }
-  FileStatus fileStatus(const std::string& path) const override { return files_.fileStatus(path); }
-  std::optional<std::string> resolveLinks(const std::string& path) const override {
-    return files_.resolveLinks(path);
-  }
-  std::vector<std::string> listFolder(const std::string& path) const override { return files_.listFolder(path); }
-  std::uint64_t processId() const override { return kProcessId; }
   std::string programFolder() const override { return program_folder_; }
   char decimalSeparator() const override { return decimal_separator_; }
 
-  static constexpr std::uint64_t kProcessId = 4242;
-  testing::VirtualFiles& files() { return files_; }
-  const testing::VirtualFiles& files() const { return files_; }
   // A file of the program folder, by name.
   std::string file(const std::string& name) const { return program_folder_ + "/" + name; }
 
@@ -169,9 +149,20 @@ class VirtualEnv : public Env {
   std::vector<VirtualTimer*> timers_;
   std::vector<VirtualSocket*> sockets_;
   std::map<std::pair<std::string, std::uint16_t>, VirtualPeer*> peers_;
-  testing::VirtualFiles files_;
   std::string program_folder_;
   char decimal_separator_;
+};
+
+// The runtime with its files in memory, which can fail on order.
+class VirtualEnv : public VirtualRuntime {
+ public:
+  explicit VirtualEnv(std::string program_folder = "/program", char decimal_separator = '.');
+
+  testing::VirtualFiles& files() override { return files_; }
+  const testing::VirtualFiles& files() const { return files_; }
+
+ private:
+  testing::VirtualFiles files_;
 };
 
 }  // namespace rtupoll

@@ -76,18 +76,28 @@ const VirtualFiles::Node* VirtualFiles::find(const std::string& path) const {
   return it == nodes_.end() ? nullptr : &it->second;
 }
 
-std::optional<std::string> VirtualFiles::resolveLinks(const std::string& path) const {
+VirtualFiles::Resolved VirtualFiles::resolve(const std::string& path) const {
   constexpr int kMaxLinks = 40;  // as the kernel's ELOOP
   std::string current = path;
   for (int link = 0; link <= kMaxLinks; ++link) {
     const Node* node = find(current);
-    if (node == nullptr) return placeFor(current) == FileError::kMissing ? std::nullopt : std::optional(current);
-    if (node->kind != Kind::kLink) return current;
+    if (node == nullptr) {
+      // A name not there yet can be made where its folder is, writable or not.
+      const FileError place = placeFor(current);
+      return {current, place == FileError::kDenied ? FileError::kNone : place};
+    }
+    if (node->kind != Kind::kLink) return {current, FileError::kNone};
     const std::string next = node->bytes.starts_with('/') ? node->bytes : parentOf(current) + "/" + node->bytes;
     // Generic: '/' between names, on Windows too.
     current = std::filesystem::path(next).lexically_normal().generic_string();
   }
-  return std::nullopt;
+  return {current, FileError::kFailed};
+}
+
+std::optional<std::string> VirtualFiles::resolveLinks(const std::string& path) const {
+  const Resolved target = resolve(path);
+  if (target.error != FileError::kNone) return std::nullopt;
+  return target.path;
 }
 
 const VirtualFiles::Node* VirtualFiles::follow(const std::string& path) const {
@@ -105,21 +115,24 @@ FileError VirtualFiles::placeFor(const std::string& path) const {
 FileError VirtualFiles::readFile(const std::string& path, std::size_t limit, std::string& bytes) {
   ++read_counts_[path];
   if (const auto error = injected(Op::kRead, path)) return *error;
-  const auto target = resolveLinks(path);
-  if (!target) return isLink(path) ? FileError::kFailed : FileError::kMissing;  // a loop, or no folder
-  const Node* node = find(*target);
-  if (node == nullptr) return placeFor(*target) == FileError::kFailed ? FileError::kFailed : FileError::kMissing;
+  const Resolved target = resolve(path);
+  if (target.error != FileError::kNone) return target.error;
+  const Node* node = find(target.path);
+  if (node == nullptr) return FileError::kMissing;
   if (node->kind != Kind::kRegular) return FileError::kNotAFile;
   if (node->bytes.size() > limit) return FileError::kTooLarge;
   bytes = node->bytes;
   return FileError::kNone;
 }
 
-FileError VirtualFiles::createFile(const std::string& path, std::string_view bytes) {
+FileError VirtualFiles::createFile(const std::string& path, std::string_view bytes, const std::string& like,
+                                   bool /*flush*/) {
   if (const auto error = injected(Op::kCreate, path)) return *error;
   if (exists(path)) return FileError::kExists;
   if (const FileError error = placeFor(path); error != FileError::kNone) return error;
   write(path, std::string(bytes));
+  // The permissions of the file it will replace.
+  if (const Node* old_file = follow(like)) nodes_[path].read_only = old_file->read_only;
   return FileError::kNone;
 }
 
@@ -136,7 +149,7 @@ FileError VirtualFiles::renameFile(const std::string& from, const std::string& t
   return FileError::kNone;
 }
 
-FileError VirtualFiles::overwriteFile(const std::string& path, std::string_view bytes) {
+FileError VirtualFiles::overwriteFile(const std::string& path, std::string_view bytes, bool /*flush*/) {
   if (const auto error = injected(Op::kOverwrite, path)) return *error;
   const auto target = resolveLinks(path);
   const auto it = target ? nodes_.find(*target) : nodes_.end();

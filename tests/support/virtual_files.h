@@ -3,23 +3,29 @@
 // Files in memory for the virtual runtime: folders, regular files and the
 // odd kinds a program folder may hold (symbolic links, and a FIFO or a
 // device, which are not regular files), with faults to order for each
-// operation. The Env
-// operations behave as the real ones do on Linux; a test sets the scene
-// with the verbs in the first half.
+// operation. The Files operations behave as the real ones do on Linux, as
+// the contract suite (tests/unit/files_contract_test.cc) checks, but for
+// one thing: a link is followed where it ends a path, not where it stands
+// for a folder on the way (the program's folder is a real one). A test
+// sets the scene with the verbs in the first half.
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "env/env.h"
+#include "env/files.h"
 
 namespace rtupoll::testing {
 
-class VirtualFiles {
+class VirtualFiles : public Files {
  public:
+  // The process number of this run, in the temporary files' names.
+  static constexpr std::uint64_t kProcessId = 4242;
+
   enum class Op { kRead, kCreate, kRename, kOverwrite, kRemove };
 
   // A folder, with the folders above it.
@@ -49,15 +55,17 @@ class VirtualFiles {
   void fail(Op op, std::string prefix, FileError error, int times = -1);
   void clearFaults() { faults_.clear(); }
 
-  // The Env operations.
-  FileError readFile(const std::string& path, std::size_t limit, std::string& bytes);
-  FileError createFile(const std::string& path, std::string_view bytes);
-  FileError renameFile(const std::string& from, const std::string& to);
-  FileError overwriteFile(const std::string& path, std::string_view bytes);
-  FileError removeFile(const std::string& path);
-  FileStatus fileStatus(const std::string& path) const;
-  std::optional<std::string> resolveLinks(const std::string& path) const;
-  std::vector<std::string> listFolder(const std::string& path) const;
+  // The Files operations.
+  FileError readFile(const std::string& path, std::size_t limit, std::string& bytes) override;
+  FileError createFile(const std::string& path, std::string_view bytes, const std::string& like,
+                       bool flush) override;
+  FileError renameFile(const std::string& from, const std::string& to) override;
+  FileError overwriteFile(const std::string& path, std::string_view bytes, bool flush) override;
+  FileError removeFile(const std::string& path) override;
+  FileStatus fileStatus(const std::string& path) const override;
+  std::optional<std::string> resolveLinks(const std::string& path) const override;
+  std::vector<std::string> listFolder(const std::string& path) const override;
+  std::uint64_t processId() const override { return kProcessId; }
 
  private:
   enum class Kind { kFolder, kRegular, kSpecial, kLink };
@@ -77,6 +85,14 @@ class VirtualFiles {
   // Where a new entry at `path` would go: kNone when its folder exists and takes it.
   FileError placeFor(const std::string& path) const;
   const Node* find(const std::string& path) const;
+  // Where the path's links lead, the name at the end of them, and kNone; or
+  // why nothing can be there: kMissing for a missing folder, kFailed for a
+  // loop or a file on the way.
+  struct Resolved {
+    std::string path;
+    FileError error;
+  };
+  Resolved resolve(const std::string& path) const;
   // The node at the end of the path's links; null when there is none.
   const Node* follow(const std::string& path) const;
 

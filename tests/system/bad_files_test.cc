@@ -331,7 +331,7 @@ TEST(BadFiles, AProgramFolderThatIsAFileStillPollsAndLosesNothing) {
   connectSlot(w, 0);
   ASSERT_EQ(w.lblStatus[0].caption(), "Connected OK");
 
-  pollStep(w, events.poll());
+  pollStep(w);
   ASSERT_TRUE(waitUntil(env, [&] { return w.lblStatus[0].caption() == "Received"; }, kPatience));
   EXPECT_EQ(w.tabel.text(1, 2), std::to_string(ScriptedPeer::valueAt(7)));
   print_click(w);

@@ -57,6 +57,24 @@ TEST_F(PollCycleTest, AllDevicesAnsweringArePolledOnceASecond) {
   EXPECT_EQ(device[2].requests().size(), 1002u);
 }
 
+// A fresh set-up leaves the reads it does not use at count "000": none of
+// them reaches the device, which would refuse a read of no registers, so a
+// healthy device's label rests on green, and each cycle ends at once.
+TEST_F(PollCycleTest, UnusedReadsOfAFreshSetUpNeverReachTheDevice) {
+  writeSettings({true, false, false}, {{"1", "2", 0}, {"11", "1", 0}});
+  startAndRunReload();
+  advance(10s);
+  ASSERT_GE(device[0].requests().size(), 2u * 9);
+  for (const Bytes& request : device[0].requests()) {
+    ASSERT_EQ(request.size(), 12u);
+    EXPECT_NE(request[10] << 8 | request[11], 0) << "a read of no registers went out";
+  }
+  EXPECT_EQ(status(0), "Received");
+  EXPECT_EQ(statusColor(0), colors::kGreen);
+  EXPECT_EQ(w.currentRow, 4) << "the cycle ran to its end";
+  EXPECT_EQ(dataCsv(), ",1>>,0,11>>,10,,,,,,\r\n");
+}
+
 TEST_F(PollCycleTest, WithEveryDeviceDownEachTickWalksAllFiveAndWritesOneLine) {
   writeSettings({false, false, false}, {{"1", "2", 0}, {"11", "2", 1}, {"21", "1", 2}, {"31", "1", 0}, {"41", "1", 1}});
   startAndRunReload();

@@ -11,15 +11,19 @@ class ReadRequestTest : public WindowFixture {
     w.tabel.setRows(30);
     w.tabel.setCols(30);
   }
-  // Sends read definition `row` with these texts and returns bytes 2 to 11
-  // of the frame that went out.
-  Bytes request(const std::string& first, const std::string& count, int row = 0) {
+  // Makes read definition `row` current, on slot 0, with these texts.
+  void define(const std::string& first, const std::string& count, int row) {
     w.currentRow = static_cast<std::int16_t>(row);
     w.LstIP[static_cast<std::size_t>(row)].setListIndex(0);
     w.strReg[static_cast<std::size_t>(row)].setText(first);
     w.LegReg[static_cast<std::size_t>(row)].setText(count);
+  }
+  // Sends read definition `row` with these texts and returns bytes 2 to 11
+  // of the frame that went out.
+  Bytes request(const std::string& first, const std::string& count, int row = 0) {
+    define(first, count, row);
     const std::size_t before = sent(0).size();
-    sendReadRequest(w, events.poll());
+    sendReadRequest(w);
     if (sent(0).size() != before + 1) {
       ADD_FAILURE() << "no frame was sent";
       return {};
@@ -47,13 +51,39 @@ TEST_F(ReadRequestTest, ConvertsTheTextsIntoStartingAddressAndQuantity) {
   // Not a number as a whole: address 0. As a count it reads as 12.
   EXPECT_EQ(request("12abc", "3"), body(0, 0, 0, 3));
   EXPECT_EQ(request("5", "12abc"), body(0, 4, 0, 12));
-  EXPECT_EQ(request("5", ""), body(0, 4, 0, 0));
   // Counts round halves to even.
   EXPECT_EQ(request("1", "2.5"), body(0, 0, 0, 2));
   EXPECT_EQ(request("1", "3.5"), body(0, 0, 0, 4));
   EXPECT_EQ(request("1", "&H10"), body(0, 0, 0, 16));
   // A count above 0xFFFF: each byte is taken on its own (70000 = 273 * 256 + 112).
   EXPECT_EQ(request("1", "70000"), body(0, 0, 0, 112));
+}
+
+// A count that reads as no registers sends nothing: a device would refuse
+// a request for 0 with exception 3. The read is done at once, as an answer
+// of no registers would leave it.
+TEST_F(ReadRequestTest, AReadOfNoRegistersPutsNothingOnTheWire) {
+  connectNow(0);
+  for (const char* count : {"", "000", "0", "abc", "0.4", "-4", "65536"}) {
+    for (int row : {0, 4}) {
+      w.lblStatus[0].setCaption("Transmit");
+      w.lblStatus[0].setBackColor(colors::kYellow);
+      w.Timer4.setEnabled(false);
+      w.strReg[4].setBackColor(colors::kGreen);
+      define("5", count, row);
+      const std::size_t before = sent(0).size();
+      sendReadRequest(w);
+      EXPECT_EQ(sent(0).size(), before) << '"' << count << "\" in row " << row;
+      EXPECT_EQ(status(0), "Received") << count;
+      EXPECT_EQ(statusColor(0), colors::kGreen) << count;
+      EXPECT_FALSE(w.poll.outstanding.active) << count;
+      // Done: the next step is armed, or after the last read the highlight ends.
+      EXPECT_EQ(w.Timer4.enabled(), row < 4) << count;
+      if (row == 4) EXPECT_EQ(w.strReg[4].backColor(), colors::kWindowBackground) << count;
+    }
+  }
+  for (int row = 1; row < 30; ++row)
+    for (int column : {2, 10}) EXPECT_EQ(cell(row, column), "") << "no value is written";
 }
 
 TEST_F(ReadRequestTest, UsesTheUsersDecimalSeparatorForTheFirstRegister) {
@@ -74,7 +104,7 @@ TEST_F(ReadRequestTest, UsesTheUsersDecimalSeparatorForTheFirstRegister) {
   // "3,5" is 3.5; minus one is "2,5", read back as 2 since a comma ends it.
   comma.strReg[0].setText("3,5");
   comma.LegReg[0].setText("1");
-  sendReadRequest(comma, comma_events.poll());
+  sendReadRequest(comma);
   EXPECT_EQ(comma_env.socket(0).writes().back()[9], 2);
   // In the full-stop format 3.5 - 1 = 2.5 rounds to the even 2 as well, and 4.5 - 1 to 4.
   EXPECT_EQ(request("3.5", "1")[7], 2);
@@ -87,7 +117,7 @@ TEST_F(ReadRequestTest, CountsTheTransactionIdentifierUpAndWraps) {
   EXPECT_EQ(lastTransactionId(0), 0);
   request("1", "1");
   EXPECT_EQ(lastTransactionId(0), 1);
-  events.poll().nextTransactionId = 0xFFFF;
+  w.poll.nextTransactionId = 0xFFFF;
   request("1", "1");
   EXPECT_EQ(lastTransactionId(0), 0xFFFF);
   request("1", "1");
@@ -112,7 +142,7 @@ TEST_F(ReadRequestTest, MarksValuesUnknownAndMovesOnWhenTheSlotIsDown) {
   w.LstIP[2].setListIndex(1);
   w.strReg[2].setText("7");
   w.LegReg[2].setText("3");
-  sendReadRequest(w, events.poll());
+  sendReadRequest(w);
   EXPECT_EQ(status(1), "Not connected");
   EXPECT_EQ(statusColor(1), colors::kLightRed);  // the colour is left alone
   for (int r = 1; r <= 3; ++r) EXPECT_EQ(cell(r, 6), "???");
@@ -128,7 +158,7 @@ TEST_F(ReadRequestTest, MarksValuesUnknownAndMovesOnWhenTheSlotIsDown) {
   w.strReg[4].setBackColor(colors::kGreen);
   w.LstIP[4].setListIndex(2);
   w.LegReg[4].setText("30");
-  sendReadRequest(w, events.poll());
+  sendReadRequest(w);
   EXPECT_EQ(w.strReg[4].backColor(), colors::kWindowBackground);
   EXPECT_FALSE(w.Timer4.enabled());
   EXPECT_EQ(cell(29, 10), "???");  // row 30 does not exist and is skipped
@@ -142,7 +172,7 @@ TEST_F(ReadRequestTest, StartsTheReloadWhenASlotMeantToBeConnectedIsDown) {
   ASSERT_NE(w.Winsock1(1).State(), SocketSlot::kConnected);
   w.currentRow = 0;
   w.LstIP[0].setListIndex(1);
-  sendReadRequest(w, events.poll());
+  sendReadRequest(w);
   EXPECT_EQ(status(1), "Not connected");
   EXPECT_TRUE(w.tloading.enabled());
 }
@@ -152,9 +182,9 @@ TEST_F(ReadRequestTest, WithoutADeviceChoiceUsesTheSlotOfThePreviousRequest) {
   w.currentRow = 0;
   w.LstIP[0].setListIndex(2);
   w.LegReg[0].setText("1");
-  sendReadRequest(w, events.poll());
+  sendReadRequest(w);
   w.LstIP[0].setListIndex(-1);
-  sendReadRequest(w, events.poll());
+  sendReadRequest(w);
   EXPECT_EQ(sent(2).size(), 2u);
   EXPECT_EQ(w.requestSlot, 2);
 }

@@ -29,7 +29,7 @@ class ReplyTest : public WindowFixture {
   // Sends the request of read definition 1 and returns its transaction id.
   std::uint16_t requestRow1() {
     w.currentRow = 1;
-    sendReadRequest(w, events.poll());
+    sendReadRequest(w);
     return lastTransactionId(0);
   }
   void arrive(int slot, const Bytes& bytes) {
@@ -49,12 +49,23 @@ class ReplyTest : public WindowFixture {
     EXPECT_EQ(cell(2, 4), "???");
     EXPECT_TRUE(w.Timer4.enabled());
   }
-  void expectValues(const std::string& first, const std::string& second) {
+  // The answer's values are in place and the next step is armed; the label
+  // says "Received", or `caption` when more bytes came behind the answer.
+  void expectValues(const std::string& first, const std::string& second, const std::string& caption = "Received") {
     EXPECT_EQ(cell(1, 4), first);
     EXPECT_EQ(cell(2, 4), second);
-    EXPECT_EQ(status(0), "Received");
-    EXPECT_EQ(statusColor(0), colors::kGreen);
+    EXPECT_EQ(status(0), caption);
+    EXPECT_EQ(statusColor(0), caption == "Received" ? colors::kGreen : colors::kYellow);
     EXPECT_TRUE(w.Timer4.enabled());
+  }
+  // Bytes nobody asked for on the slot: its label says so, and nothing else
+  // changes; the poll still waits.
+  void expectUnasked(int slot) {
+    EXPECT_EQ(status(slot), "Data Loss");
+    EXPECT_EQ(statusColor(slot), colors::kYellow);
+    EXPECT_EQ(cell(1, 4), "");
+    EXPECT_EQ(cell(2, 4), "");
+    EXPECT_FALSE(w.Timer4.enabled());
   }
 };
 
@@ -70,17 +81,19 @@ TEST_F(ReplyTest, AfterTheLastReadDefinitionTheHighlightEndsAndNothingIsArmed) {
   w.LstIP[4].setListIndex(0);
   w.LegReg[4].setText("1");
   w.strReg[4].setBackColor(colors::kGreen);
-  sendReadRequest(w, events.poll());
+  sendReadRequest(w);
   arrive(0, answerFrame(lastTransactionId(0), {42}));
   EXPECT_EQ(cell(1, 10), "42");
   EXPECT_EQ(w.strReg[4].backColor(), colors::kWindowBackground);
   EXPECT_FALSE(w.Timer4.enabled());
 }
 
+// A count of 0 sends no request at all; one lowered to 0 while its answer
+// is on the way writes no cell either.
 TEST_F(ReplyTest, ACountOfZeroWritesNoCell) {
-  w.LegReg[1].setText("0");
   const std::uint16_t tid = requestRow1();
-  arrive(0, answerFrame(tid, {}));
+  w.LegReg[1].setText("0");
+  arrive(0, answerFrame(tid, {1, 2}));
   EXPECT_EQ(status(0), "Received");
   EXPECT_EQ(cell(1, 4), "");
 }
@@ -102,7 +115,7 @@ TEST_F(ReplyTest, OnlyTheFirstOfTwoCoalescedAnswersCounts) {
   const Bytes next = answerFrame(static_cast<std::uint16_t>(tid + 1), {99, 99});
   both.insert(both.end(), next.begin(), next.end());
   arrive(0, both);
-  expectValues("11", "12");
+  expectValues("11", "12", "Data Loss");
   // The second answer came before its request and must not be taken for it.
   w.Timer4.setEnabled(false);
   const std::uint16_t second = requestRow1();
@@ -120,7 +133,7 @@ TEST_F(ReplyTest, JunkBehindAGoodAnswerIsDroppedAndTheNextAnswerDecodes) {
   Bytes with_junk = answerFrame(tid, {5, 6});
   with_junk.insert(with_junk.end(), {0xDE, 0xAD, 0xBE, 0xEF, 0x01});
   arrive(0, with_junk);
-  expectValues("5", "6");
+  expectValues("5", "6", "Data Loss");
   // Junk that looks like the start of a header waits for more bytes; the
   // next request throws it away, so it cannot merge with the next answer.
   arrive(0, {0x00, 0x07, 0x00, 0x00, 0x00});
@@ -171,31 +184,31 @@ TEST_F(ReplyTest, AStreamThatCannotBeFramedIsDataLoss) {
   expectValues("3", "4");
 }
 
-TEST_F(ReplyTest, AnswersNobodyWaitsForAreDiscardedSilently) {
+TEST_F(ReplyTest, AnswersNobodyAskedForShowDataLossAndChangeNothingElse) {
   // Before any request.
   arrive(0, answerFrame(0, {9, 9}));
-  EXPECT_EQ(cell(1, 4), "");
-  EXPECT_EQ(status(0), "Connected OK");
-  EXPECT_FALSE(w.Timer4.enabled());
+  expectUnasked(0);
 
   const std::uint16_t tid = requestRow1();
   arrive(0, answerFrame(static_cast<std::uint16_t>(tid + 7), {9, 9}));  // foreign transaction id
-  expectUntouched();
+  expectUnasked(0);
+  EXPECT_TRUE(w.poll.outstanding.active) << "the poll still waits for its answer";
   arrive(1, answerFrame(tid, {9, 9}));  // the right id on the wrong socket
-  expectUntouched();
+  expectUnasked(1);
   arrive(0, answerFrame(tid, {1, 2}));
   expectValues("1", "2");
 }
 
-TEST_F(ReplyTest, ALateAnswerAfterThePollClockMovedOnIsDiscarded) {
+TEST_F(ReplyTest, ALateAnswerAfterThePollClockMovedOnIsDiscardedAsDataLoss) {
   const std::uint16_t late = requestRow1();
-  pollStep(w, events.poll());  // the poll clock overtakes it: read definition 2, slot 1
+  pollStep(w);  // the poll clock overtakes it: read definition 2, slot 1
   ASSERT_EQ(w.currentRow, 2);
   EXPECT_EQ(cell(1, 4), "???");  // no longer current
   arrive(0, answerFrame(late, {66, 66}));
   EXPECT_EQ(cell(1, 4), "???");
   EXPECT_EQ(cell(1, 6), "");
   EXPECT_FALSE(w.Timer4.enabled());
+  EXPECT_EQ(status(0), "Data Loss") << "an answer after its read was overtaken";
   arrive(1, answerFrame(lastTransactionId(1), {77}));
   EXPECT_EQ(cell(1, 6), "77");
   EXPECT_EQ(status(1), "Received");
@@ -205,7 +218,7 @@ TEST_F(ReplyTest, BytesOnAnotherSocketDoNotPoisonItsNextAnswer) {
   requestRow1();
   arrive(1, {0x00, 0x00, 0x00});  // half a header on slot 1, nobody waits there
   w.currentRow = 2;
-  sendReadRequest(w, events.poll());
+  sendReadRequest(w);
   arrive(1, answerFrame(lastTransactionId(1), {4321}));
   EXPECT_EQ(cell(1, 6), "4321");
 }

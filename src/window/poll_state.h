@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "window/option_ip.h"
+#include "window/control_arrays.h"
 
 namespace rtupoll {
 
