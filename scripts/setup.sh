@@ -34,11 +34,10 @@ RTUPOLL_PACKAGES=(
 RTUPOLL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)
 
 # The Windows release (scripts/windows-release.sh), beside the two lists
-# above: NSIS for the installer, icoutils (icotool) for the program's icon,
-# zip for the portable ZIP, Wine's own fonts (the window frames' buttons)
-# for its proof. scripts/windows-qt.sh installs what its Qt build needs
-# itself.
-RTUPOLL_RELEASE_PACKAGES=(nsis icoutils zip fonts-wine)
+# above: NSIS for the installer, icoutils (icotool) for the program's icon
+# and a look at its resources, zip for the portable ZIP.
+# scripts/windows-qt.sh installs what its Qt build needs itself.
+RTUPOLL_RELEASE_PACKAGES=(nsis icoutils zip)
 
 # Prints, one a line, the given packages that dpkg does not have installed.
 rtupoll_missing_packages() {

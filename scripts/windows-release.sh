@@ -64,6 +64,10 @@ rtupoll_build rtu-sim >"$out/linux-build.log"
 step "rtupoll.exe"
 began="$(date +%s)"
 exe_build="$out/rtupoll"
+# A build made with another Qt starts afresh: its cache names that Qt's packages.
+if ! grep -qxF "RTUPOLL_WINDOWS_QT:UNINITIALIZED=$qt" "$exe_build/CMakeCache.txt" 2>/dev/null; then
+  rm -rf "$exe_build"
+fi
 cmake -S "$RTUPOLL_ROOT" -B "$exe_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$RTUPOLL_ROOT/cmake/mingw-w64-x86_64.cmake" \
   -DRTUPOLL_WINDOWS_QT="$qt" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DRTUPOLL_FUZZ_SEEDS=OFF \
   >"$out/exe-configure.log"
@@ -77,6 +81,17 @@ folder="$out/$name"
 rm -rf "$folder"
 mkdir -p "$folder/platforms" "$folder/styles" "$folder/licenses"
 "$mingw-strip" -o "$folder/rtupoll.exe" "$(find "$exe_build" -name rtupoll.exe -not -path '*/CMakeFiles/*' -print -quit)"
+# A window program (no console beside it) with its icon and version.
+headers="$("$mingw-objdump" -p "$folder/rtupoll.exe")"
+if ! grep -q "^Subsystem.*Windows GUI" <<<"$headers"; then
+  echo "rtupoll.exe is not a Windows GUI program" >&2
+  exit 1
+fi
+resources="$(wrestool --list "$folder/rtupoll.exe")"
+if ! grep -q "type=group_icon" <<<"$resources" || ! grep -q "type=version" <<<"$resources"; then
+  echo "rtupoll.exe lacks its icon or its version information" >&2
+  exit 1
+fi
 # The plugins Qt loads from beside the program: the windows platform
 # plugin, and the style of Windows 10 and 11.
 cp "$qt/plugins/platforms/qwindows.dll" "$folder/platforms/"
