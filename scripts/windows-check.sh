@@ -10,6 +10,7 @@
 # --no-install (the suite's test windows.core_tests) it exits 77, "skipped",
 # instead. GoogleTest is built for Windows from Debian's googletest sources.
 set -euo pipefail
+caller="$PWD"
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source scripts/setup.sh
 
@@ -18,7 +19,8 @@ if [[ "${1:-}" == --no-install ]]; then
   install=0
   shift
 fi
-build="${1:-$RTUPOLL_BUILD/windows}"
+# A folder given relative to where the script was called from.
+build="$(cd "$caller" && realpath -m -- "${1:-$RTUPOLL_BUILD/windows}")"
 needed=(cmake ninja-build googletest "${RTUPOLL_WINDOWS_PACKAGES[@]}")
 if ((install)); then
   RTUPOLL_PACKAGES=("${needed[@]}")

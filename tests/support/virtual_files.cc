@@ -26,7 +26,7 @@ void VirtualFiles::write(const std::string& path, std::string bytes) {
   node.bytes = std::move(bytes);
 }
 
-void VirtualFiles::addSpecial(const std::string& path) { nodes_[path] = Node{Kind::kSpecial}; }
+void VirtualFiles::addSpecial(const std::string& path) { nodes_[path] = Node{Kind::kSpecial, {}, false}; }
 
 void VirtualFiles::addLink(const std::string& path, const std::string& target) {
   nodes_[path] = Node{Kind::kLink, target};

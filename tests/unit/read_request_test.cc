@@ -79,7 +79,9 @@ TEST_F(ReadRequestTest, AReadOfNoRegistersPutsNothingOnTheWire) {
       EXPECT_FALSE(w.poll.outstanding.active) << count;
       // Done: the next step is armed, or after the last read the highlight ends.
       EXPECT_EQ(w.Timer4.enabled(), row < 4) << count;
-      if (row == 4) EXPECT_EQ(w.strReg[4].backColor(), colors::kWindowBackground) << count;
+      if (row == 4) {
+        EXPECT_EQ(w.strReg[4].backColor(), colors::kWindowBackground) << count;
+      }
     }
   }
   for (int row = 1; row < 30; ++row)
