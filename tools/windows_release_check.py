@@ -2,8 +2,9 @@
 """The Windows release proven under Wine, on a virtual display, inside a
 network namespace with loopback only: the portable ZIP polls three
 simulated devices, closing its window saves the set-up, the installer
-installs and uninstalls for the user, the core's Windows check passes, and
-a silently dead link shows "???". Prints what it measured.
+installs and uninstalls for the user, the core's Windows check passes, a
+silently dead link shows "???", and a device that closes its connections
+is connected again. Prints what it measured.
 
 Run by scripts/windows-release.sh after it has built the ZIP, the installer
 and rtu-sim; needs root (network namespaces, nftables).
@@ -40,6 +41,11 @@ FIRST_VALUES_WITHIN = 60
 UNKNOWN_WITHIN = 15
 OUTAGE = 30
 RETURN_WATCH = 40
+RETURN_WITHIN = 5
+# How long a device that closes every connection after CLOSE_AFTER seconds
+# is watched.
+CLOSING_WATCH = 20
+CLOSE_AFTER = 3
 # A first register typed as "1,0": a number where the user's decimal
 # separator is a comma, as in the prefix's regional settings here, so its
 # caption "1>>" shows; anywhere else it is no number and shows none.
@@ -274,6 +280,33 @@ def a_dead_link_shows_unknown(prefix, folder, work, devices, report):
     field.watch.stop()
 
 
+def a_closing_device_comes_back(prefix, folder, work, report):
+    step(f"A device that takes one client at a time and closes each connection is back within {RETURN_WITHIN} s")
+    field = Field(work / "closing-run", LIFETIME)
+    (a,) = field.devices(1, behaviour=["--single-client", "--close-after", CLOSE_AFTER])
+    b, c = field.devices(2, first_device=1)
+    reads = [Read(0, 1, 3), Read(1, 1, 3), Read(2, 1, 3), Read(0, 1, 2), Read(1, 1, 2)]
+    program = WineProgramFolder(prefix, folder)
+    launched = time.time()
+    field.start([(a, True), (b, True), (c, True)], reads, program=program)
+    try:
+        wait_all_fresh(field, [a, b, c], launched, FIRST_VALUES_WITHIN)
+        begin = time.time()
+        time.sleep(CLOSING_WATCH)
+        arrivals = [q.time for q in a.requests() if q.time > begin]
+        gaps = [later - earlier for earlier, later in zip(arrivals, arrivals[1:])]
+        # Requests come a second apart while the link stands.
+        drops = sum(1 for gap in gaps if gap > 1.5)
+        check(drops >= CLOSING_WATCH // (CLOSE_AFTER + RETURN_WITHIN), f"only {drops} closes in {CLOSING_WATCH} s")
+        check(max(gaps) <= RETURN_WITHIN, f"a close was followed by {max(gaps):.1f} s without a request")
+        check(not field.bad_values(since=begin), f"wrong or stale values: {field.bad_values(since=begin)}")
+        report(f"a single-client device closing every connection after {CLOSE_AFTER} s: {drops} closes in "
+               f"{CLOSING_WATCH} s, the next request at most {max(gaps):.1f} s after the last before each")
+    finally:
+        program.close()
+        field.close()
+
+
 def main():
     args = arguments()
     # A timeout's SIGTERM ends the check in order: its Wine prefix, servers
@@ -301,6 +334,7 @@ def main():
         the_installer_works(prefix, args, work, devices, report)
         the_core_check_passes(args, report)
         a_dead_link_shows_unknown(prefix, folder, work, devices, report)
+        a_closing_device_comes_back(prefix, folder, work, report)
     finally:
         if devices_field:
             devices_field.close()
