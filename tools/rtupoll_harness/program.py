@@ -79,8 +79,7 @@ class ProgramFolder:
         command that runs it, as in [launcher..., rtupoll], one that becomes
         the program in the same process (exec, valgrind).
         """
-        if not (self.path / "setting.ini").exists():
-            raise RuntimeError("write setting.ini first: without it the program uses its default host")
+        self.require_settings()
         environment = dict(os.environ)
         if display:
             environment["DISPLAY"] = display
@@ -92,6 +91,10 @@ class ProgramFolder:
         # From its own working folder, which is not the program folder.
         self.child = Child([*launcher, self.path / "rtupoll"], env=environment, cwd=self.path.parent)
         return self.child
+
+    def require_settings(self):
+        if not (self.path / "setting.ini").exists():
+            raise RuntimeError("write setting.ini first: without it the program uses its default host")
 
     @property
     def pid(self):

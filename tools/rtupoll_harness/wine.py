@@ -101,8 +101,9 @@ class WineProgramFolder(ProgramFolder):
         self.child = None
 
     def start(self, display=None, *, env=None, launcher=()):
-        if not (self.path / "setting.ini").exists():
-            raise RuntimeError("write setting.ini first: without it the program uses its default host")
+        """Starts rtupoll.exe on the prefix's display, in its environment;
+        the arguments of the Linux program's start do not apply."""
+        self.require_settings()
         self.child = self.prefix.start(self.prefix.windows_path(self.path / "rtupoll.exe"), cwd=self.path.parent)
         return self.child
 
