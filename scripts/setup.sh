@@ -33,6 +33,12 @@ RTUPOLL_PACKAGES=(
 # to run what it builds. Not needed by the demo, hence a list of its own.
 RTUPOLL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)
 
+# The Windows release (scripts/windows-release.sh), beside the two lists
+# above: NSIS for the installer, icoutils (icotool) for the program's icon
+# and a look at its resources, zip for the portable ZIP.
+# scripts/windows-qt.sh installs what its Qt build needs itself.
+RTUPOLL_RELEASE_PACKAGES=(nsis icoutils zip)
+
 # Prints, one a line, the given packages that dpkg does not have installed.
 rtupoll_missing_packages() {
   local package

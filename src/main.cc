@@ -10,11 +10,13 @@
 #include "platform/quit_signals.h"
 #include "view/desktop_identity.h"
 #include "view/option_ip_view.h"
+#include "view/window_font.h"
 #include "window/option_ip.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   rtupoll::presentToDesktop();
+  rtupoll::addCarriedWindowFont();
   rtupoll::OptionIPView* shown = nullptr;
   // First, so that a signal that comes early still closes the window in
   // order once the event loop runs.

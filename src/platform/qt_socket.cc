@@ -4,41 +4,11 @@
 
 #include <algorithm>
 
-#ifndef _WIN32
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#endif
+#include "platform/dead_links.h"
 
 namespace rtupoll {
 
 namespace {
-
-// How long a link may stop carrying packets before the kernel ends it.
-// The window polls each device once a second, so a dead link always has a
-// request waiting for its acknowledgement within a second of its death:
-// after kUserTimeoutMs of that the kernel gives up, and the next read finds
-// the link down ("Not connected", "???", and the reload sequence takes
-// over), all within 15 s of the death. 10 s is 25 round trips of a slow 400 ms
-// radio or cellular link.
-constexpr int kUserTimeoutMs = 10000;
-// A link that merely loses many packets must not be taken for dead. TCP
-// waits twice as long before each retransmission of a segment, so within
-// 10 s it tries only four or five times, and a live link that loses 30 % of
-// its packets each way loses them all now and then, stalling for many
-// seconds. A polling link is a thin stream (a request or an answer in
-// flight), which Linux can retransmit the first six times at an even pace
-// instead: some ten tries fit in the 10 s and the stalls stay short. Linux
-// does so once a loss has set the stream's slow-start threshold, as cubic
-// (Debian's default) and reno do; under BBR this changes nothing.
-constexpr int kThinLinearTimeouts = 1;
-// A connected device that no read names sends nothing: keepalive probes
-// after kKeepIdleS of silence, kKeepIntervalS apart, find it dead too; the
-// user timeout above then ends the link at the first probe after 10 s of
-// silence, 11 s in all. A live device answers the first probe at once.
-constexpr int kKeepIdleS = 5;
-constexpr int kKeepIntervalS = 2;
-constexpr int kKeepProbes = 3;
 
 // A handshake that gets no answer is tried again after a second, four
 // times, then after twice the last wait each time, up to a minute. Kernels
@@ -52,24 +22,6 @@ constexpr int kMostDoublings = 6;
 
 int handshakeWaitMs(int tries_before) {
   return kHandshakeWaitMs << std::clamp(tries_before - kEvenHandshakeTries + 1, 0, kMostDoublings);
-}
-
-void endDeadLinksSoon(QTcpSocket& socket) {
-  socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-#ifndef _WIN32
-  const auto fd = static_cast<int>(socket.socketDescriptor());
-  if (fd < 0) return;
-  auto set = [fd](int option, int value) { setsockopt(fd, IPPROTO_TCP, option, &value, sizeof value); };
-  // Best effort: a kernel without one of these still has its defaults,
-  // which only find a dead link later.
-  set(TCP_KEEPIDLE, kKeepIdleS);
-  set(TCP_KEEPINTVL, kKeepIntervalS);
-  set(TCP_KEEPCNT, kKeepProbes);
-  set(TCP_USER_TIMEOUT, kUserTimeoutMs);
-#ifdef TCP_THIN_LINEAR_TIMEOUTS
-  set(TCP_THIN_LINEAR_TIMEOUTS, kThinLinearTimeouts);
-#endif
-#endif
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "view/window_font.h"
 
+#include <QFontDatabase>
 #include <QStringList>
 
 namespace rtupoll {
@@ -20,6 +21,12 @@ QFont windowFont(const TwipScale& scale) {
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(scale.y(kEmTwips));
   return font;
+}
+
+void addCarriedWindowFont() {
+  // Windows has Arial but not Liberation Sans, Wine neither of them; with
+  // the font carried, the window looks the same on all of them.
+  QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/LiberationSans-Regular.ttf"));
 }
 
 }  // namespace rtupoll

@@ -14,4 +14,10 @@ namespace rtupoll {
 
 QFont windowFont(const TwipScale& scale);
 
+// Adds the copy of the window's font that a Windows build carries
+// (packaging/windows.cmake) to the fonts the program may use; elsewhere the
+// system's fonts serve and it adds nothing. Call once, before the window
+// is made.
+void addCarriedWindowFont();
+
 }  // namespace rtupoll

@@ -69,16 +69,18 @@ class Field:
         self._children.append(link)
         return Device(device.simulator, device.port, link.port, link)
 
-    def start(self, slots, reads, *, display=None, executable=None):
+    def start(self, slots, reads, *, display=None, executable=None, program=None):
         """Starts the program with three slots and five reads; data.csv is
         watched from then on.
 
         slots: (Device or None, saved) or (Device, saved, host name), the
-        device reached by name on its dial port; reads: [Read].
+        device reached by name on its dial port; reads: [Read]; program: a
+        program folder to run instead of a new one in the field's folder
+        (such as the Windows program under Wine).
         """
         self.slots = [(entry[0], entry[1]) for entry in slots]
         self.reads = list(reads)
-        self.program = ProgramFolder(self.folder, executable=executable)
+        self.program = program or ProgramFolder(self.folder, executable=executable)
         self.program.write_settings([self._slot(*entry) for entry in slots], self.reads)
         self.program.start(display)
         self._children.append(self.program.child)

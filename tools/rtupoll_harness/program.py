@@ -28,11 +28,14 @@ class Slot:
 
 @dataclass
 class Read:
-    """A read definition: device slot (-1 none), first register (from 1), count."""
+    """A read definition: device slot (-1 none), first register (from 1),
+    count; first_text: the first register as the operator typed it, when it
+    is not first's plain digits ("1,0" under a decimal comma)."""
 
     slot: int
     first: int = 1
     count: int = 1
+    first_text: str = None
 
 
 def settings_text(slots, reads=None):
@@ -49,7 +52,7 @@ def settings_text(slots, reads=None):
     lines += [f"port{i}={s.port}" for i, s in enumerate(slots)]
     lines += [f"txtIP{i}={s.host}" for i, s in enumerate(slots)]
     reads = reads or []
-    lines += [f"strreg{i}={r.first}" for i, r in enumerate(reads)]
+    lines += [f"strreg{i}={r.first_text or r.first}" for i, r in enumerate(reads)]
     lines += [f"legreg{i}={r.count}" for i, r in enumerate(reads)]
     lines += [f"LstIP{i}={r.slot}" for i, r in enumerate(reads)]
     return "\r\n".join(lines) + "\r\n"
@@ -76,8 +79,7 @@ class ProgramFolder:
         command that runs it, as in [launcher..., rtupoll], one that becomes
         the program in the same process (exec, valgrind).
         """
-        if not (self.path / "setting.ini").exists():
-            raise RuntimeError("write setting.ini first: without it the program uses its default host")
+        self.require_settings()
         environment = dict(os.environ)
         if display:
             environment["DISPLAY"] = display
@@ -89,6 +91,10 @@ class ProgramFolder:
         # From its own working folder, which is not the program folder.
         self.child = Child([*launcher, self.path / "rtupoll"], env=environment, cwd=self.path.parent)
         return self.child
+
+    def require_settings(self):
+        if not (self.path / "setting.ini").exists():
+            raise RuntimeError("write setting.ini first: without it the program uses its default host")
 
     @property
     def pid(self):
