@@ -156,6 +156,15 @@ const ReadCase kReadCases[] = {
     {"GarbageOnly", garbageThen(1 << 16, ""), "port0", "502", "502"},
     {"SectionBehind10MBOfGarbage", garbageThen(10 << 20, kAfterGarbageFile), "port0", "dflt", "7"},
     {"LineOf10000Characters", garbageThen(10 << 20, kAfterGarbageFile), "legreg0", "dflt", std::string(254, 'x')},
+    // A CR alone ends a line, as for the Windows profile functions (old
+    // Macintosh line ends, or lines joined by hand).
+    {"CrLineEnds", file("[set]\rport0=1\rport1=2\r"), "port1", "dflt", "2"},
+    {"CrLineEndsUnterminatedLastLine", file("[set]\rport0=1"), "port0", "dflt", "1"},
+    {"LfThenCr", file("[set]\r\nport0=1\nport1=2\rport2=3\r\n"), "port1", "dflt", "2"},
+    {"CrThenCrLf", file("[set]\r\nport0=1\nport1=2\rport2=3\r\n"), "port2", "dflt", "3"},
+    {"ASectionEndedByACrHeader", file("[set]\rport0=1\r[other]\rport1=9\r"), "port1", "dflt", "dflt"},
+    {"CrBeforeCrLf", file("[set]\nport0=1\r\r\nport1=2\r\r\n"), "port0", "dflt", "1"},
+    {"AHeaderAfterACr", file("port0=9\r[set]\rport0=1\r"), "port0", "dflt", "1"},
 };
 
 class IniRead : public IniFile, public ::testing::WithParamInterface<ReadCase> {};
@@ -267,6 +276,22 @@ const WriteCase kWriteCases[] = {
      {{"txtIP1", "ab\0cd"s}},
      file("[set]\r\nport0=1\r\ntxtIP1=ab\r\n"),
      {{"txtIP1", "ab"}}},
+    // The file's CR line ends are kept like its LF ones.
+    {"RewritesAKeyInCrStyle", file("[set]\rport0=1\r"), {{"port0", "2"}}, file("[set]\rport0=2\r")},
+    {"AddsAKeyInCrStyle", file("[set]\rport0=1\r"), {{"port1", "2"}}, file("[set]\rport0=1\rport1=2\r")},
+    {"AddsAKeyAfterAnUnterminatedCrLine",
+     file("[set]\rport0=1"),
+     {{"port1", "2"}},
+     file("[set]\rport0=1\rport1=2\r")},
+    {"AddsASectionInCrStyle",
+     file("[other]\rx=1\r"),
+     {{"port0", "502"}},
+     file("[other]\rx=1\r[set]\rport0=502\r")},
+    {"RewritesAKeyBetweenCrAndLfLines",
+     file("[set]\r\nport0=1\rport1=2\n"),
+     {{"port0", "9"}},
+     file("[set]\r\nport0=9\rport1=2\n")},
+    {"KeepsACrBeforeCrLf", file("[set]\nport0=1\r\r\n"), {{"port0", "2"}}, file("[set]\nport0=2\r\r\n")},
     {"WritesWindows1252",
      noFile(),
      {{"txtIP0", "caf\u00E9 \u20AC \u0100"}},
