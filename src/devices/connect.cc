@@ -20,11 +20,6 @@ void waitForState(OptionIP& w, SocketSlot& socket, std::int16_t wanted) {
   while (env.monotonicNow() < deadline && socket.State() != wanted) env.waitForEvents(deadline);
 }
 
-void showStatus(Label& status, const char* caption, Color color) {
-  status.setCaption(caption);
-  status.setBackColor(color);
-}
-
 }  // namespace
 
 void connectSlot(OptionIP& w, int index) {
@@ -38,9 +33,9 @@ void connectSlot(OptionIP& w, int index) {
   socket.Connect();
   waitForState(w, socket, SocketSlot::kConnected);
   if (socket.State() == SocketSlot::kConnected)
-    showStatus(w.lblStatus[k], "Connected OK", colors::kGreen);
+    w.lblStatus[k].setCaption("Connected OK", colors::kGreen);
   else
-    showStatus(w.lblStatus[k], "Tidak bisa Connect ", colors::kYellow);
+    w.lblStatus[k].setCaption("Tidak bisa Connect ", colors::kYellow);
   // Disabled records that a connection was asked for, whatever came of it.
   w.cmdConnect[k].setEnabled(false);
   w.form.setMousePointer(Form::kDefaultPointer);
@@ -53,10 +48,10 @@ void disconnectSlot(OptionIP& w, int index) {
   if (socket.State() != SocketSlot::kClosed) socket.Close();
   waitForState(w, socket, SocketSlot::kClosed);
   if (socket.State() == SocketSlot::kClosed) {
-    showStatus(w.lblStatus[k], "Disconnected", colors::kRed);
+    w.lblStatus[k].setCaption("Disconnected", colors::kRed);
     w.cmdConnect[k].setEnabled(true);
   } else {
-    showStatus(w.lblStatus[k], "Error disconnect!", colors::kYellow);
+    w.lblStatus[k].setCaption("Error disconnect!", colors::kYellow);
   }
   w.form.setMousePointer(Form::kDefaultPointer);
 }

@@ -30,12 +30,6 @@ void finishRead(OptionIP& w) {
     w.strReg[kLastReadDef].setBackColor(colors::kWindowBackground);
 }
 
-void showStatus(OptionIP& w, int slot, const std::string& caption, Color color) {
-  Label& status = w.lblStatus[static_cast<std::size_t>(slot)];
-  status.setCaption(caption);
-  status.setBackColor(color);
-}
-
 void markValuesUnknown(OptionIP& w) {
   const int row = w.currentRow;
   const auto count = wholeTextNumber(w.LegReg[static_cast<std::size_t>(row)].text(), w.env().decimalSeparator());

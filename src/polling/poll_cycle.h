@@ -1,9 +1,5 @@
 #pragma once
 
-#include <string>
-
-#include "window/colors.h"
-
 namespace rtupoll {
 class OptionIP;
 
@@ -14,9 +10,6 @@ void pollStep(OptionIP& w);
 // after the last one, the cycle's highlight ends and the cycle rests until
 // the next tick of the poll clock.
 void finishRead(OptionIP& w);
-
-// Shows the text and colour on the status label of device slot `slot`.
-void showStatus(OptionIP& w, int slot, const std::string& caption, Color color);
 
 // Marks the current read definition's values as unknown: "???" in rows 1 to
 // its count of its value column.

@@ -64,7 +64,7 @@ void sendOnConnectedSlot(OptionIP& w, int row, std::uint16_t count) {
 // timeout that stalls the cycle. The read is done at once, as an answer of
 // no registers leaves it: no value written, "Received".
 void completeEmptyRead(OptionIP& w) {
-  showStatus(w, w.requestSlot, "Received", colors::kGreen);
+  w.lblStatus[w.requestSlot].setCaption("Received", colors::kGreen);
   finishRead(w);
 }
 

@@ -15,7 +15,7 @@ namespace {
 
 // The answer is not the values asked for: say so and show no values.
 void rejectAnswer(OptionIP& w, const std::string& caption) {
-  showStatus(w, w.requestSlot, caption, colors::kYellow);
+  w.lblStatus[w.requestSlot].setCaption(caption, colors::kYellow);
   markValuesUnknown(w);
   finishRead(w);
 }
@@ -38,7 +38,7 @@ void writeValues(OptionIP& w, const modbus::ReadAnswer& answer) {
 // The answer to the outstanding request, as one whole frame.
 void handleAnswer(OptionIP& w, std::span<const std::uint8_t> frame, std::uint16_t quantity) {
   if (w.Winsock1(w.requestSlot).State() != SocketSlot::kConnected) {
-    showStatus(w, w.requestSlot, "Data Loss", colors::kYellow);
+    w.lblStatus[w.requestSlot].setCaption("Data Loss", colors::kYellow);
     finishRead(w);
     return;
   }
@@ -52,7 +52,7 @@ void handleAnswer(OptionIP& w, std::span<const std::uint8_t> frame, std::uint16_
       return;
     case modbus::ReadAnswer::Kind::kValues:
       writeValues(w, answer);
-      showStatus(w, w.requestSlot, "Received", colors::kGreen);
+      w.lblStatus[w.requestSlot].setCaption("Received", colors::kGreen);
       finishRead(w);
       return;
   }
@@ -70,13 +70,14 @@ bool answersOutstanding(const PollState& poll, int socket, std::span<const std::
 // the poll clock overtook, a duplicate, a stray. The operator sees it on
 // the slot; nothing is decoded, and the poll still waits for its own
 // answer or the next tick.
-void showUnasked(OptionIP& w, int socket) { showStatus(w, socket, "Data Loss", colors::kYellow); }
+void showUnasked(OptionIP& w, int socket) {
+  w.lblStatus[static_cast<std::size_t>(socket)].setCaption("Data Loss", colors::kYellow);
+}
 
 }  // namespace
 
 void handleReply(OptionIP& w, int socketIndex, std::int32_t /*bytesWaiting*/) {
   PollState& poll = w.poll;
-  if (socketIndex < 0 || socketIndex >= kSlots) return;
   std::vector<std::uint8_t>& stream = poll.replyStreams[static_cast<std::size_t>(socketIndex)];
   SocketSlot& socket = w.Winsock1(socketIndex);
   // Take everything waiting, not just what the event announced: bytes left

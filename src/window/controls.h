@@ -107,6 +107,11 @@ class Label : public TextControl {
   Label() : TextControl(colors::kButtonFace) {}
   const std::string& caption() const { return shownText(); }
   void setCaption(const std::string& caption) { setShownText(caption); }
+  // A caption with the background it is shown on: a status label's outcome.
+  void setCaption(const std::string& caption, Color background) {
+    setCaption(caption);
+    setBackColor(background);
+  }
 };
 
 class Frame : public Label {};
