@@ -1,10 +1,9 @@
 #include "app/startup.h"
 
-#include <string>
 
-#include "base/number_text.h"
 #include "datalog/data_log.h"
 #include "env/atomic_file.h"
+#include "polling/register_span.h"
 #include "settings/settings.h"
 #include "window/option_ip.h"
 
@@ -17,20 +16,6 @@ constexpr int kFixedColumnWidth = 400;  // twips
 constexpr int kValueColumnWidth = 800;
 constexpr int kLastSizedColumn = 19;
 constexpr int kRowHeight = 300;
-
-// The register captions of read definition r: "first + k>>" in rows 1 to
-// its count. A count or first register that is not a number gives none,
-// and rows beyond the table are not written.
-void writeCaptions(OptionIP& w, int r) {
-  const char sep = w.env().decimalSeparator();
-  const auto count = wholeTextNumber(w.LegReg[static_cast<std::size_t>(r)].text(), sep);
-  if (!count) return;
-  for (int k = 0; k <= *count - 1 && k + 1 < w.tabel.rows(); ++k) {
-    const auto first = wholeTextNumber(w.strReg[static_cast<std::size_t>(r)].text(), sep);
-    if (!first) return;
-    w.tabel.setText(k + 1, 2 * r + 1, numberText(*first + k, sep) + ">>");
-  }
-}
 
 }  // namespace
 
@@ -49,7 +34,9 @@ void startUp(OptionIP& w) {
   loadSettings(w);
 
   for (int c = 1; c <= kLastSizedColumn; ++c) w.tabel.setColWidth(c, kValueColumnWidth);
-  for (int r = 0; r < kReadDefs; ++r) writeCaptions(w, r);
+  // The captions name the registers each read will ask for, so the first
+  // line of data.csv already pairs each number with its own value.
+  for (int r = 0; r < kReadDefs; ++r) writeCaptions(w, r, requestedRegisters(w, r));
 
   w.tloading.setEnabled(true);
   w.bar[0].setVisible(true);

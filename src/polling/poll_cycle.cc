@@ -1,7 +1,7 @@
 #include "polling/poll_cycle.h"
 
-#include "base/number_text.h"
 #include "polling/read_request.h"
+#include "polling/register_span.h"
 #include "window/option_ip.h"
 
 namespace rtupoll {
@@ -14,7 +14,7 @@ void pollStep(OptionIP& w) {
   // current. Say so before the tick's data.csv line copies them.
   if (poll.outstanding.active) {
     poll.outstanding.active = false;
-    markValuesUnknown(w);
+    markValuesUnknown(w, poll.outstanding.quantity);
   }
   w.bar[0].setVisible(true);
   w.currentRow = w.currentRow < kLastReadDef ? static_cast<std::int16_t>(w.currentRow + 1) : std::int16_t{0};
@@ -28,14 +28,6 @@ void finishRead(OptionIP& w) {
     w.Timer4.setEnabled(true);
   else
     w.strReg[kLastReadDef].setBackColor(colors::kWindowBackground);
-}
-
-void markValuesUnknown(OptionIP& w) {
-  const int row = w.currentRow;
-  const auto count = wholeTextNumber(w.LegReg[static_cast<std::size_t>(row)].text(), w.env().decimalSeparator());
-  if (!count) return;
-  // Rows past the table's end cannot be written; stop there.
-  for (int r = 1; r <= *count && r < w.tabel.rows(); ++r) w.tabel.setText(r, (row + 1) * 2, "???");
 }
 
 }  // namespace rtupoll

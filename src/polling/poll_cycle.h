@@ -11,7 +11,4 @@ void pollStep(OptionIP& w);
 // the next tick of the poll clock.
 void finishRead(OptionIP& w);
 
-// Marks the current read definition's values as unknown: "???" in rows 1 to
-// its count of its value column.
-void markValuesUnknown(OptionIP& w);
 }  // namespace rtupoll

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "base/number_text.h"
 #include "polling/modbus_tcp.h"
 #include "polling/poll_cycle.h"
+#include "polling/register_span.h"
 #include "window/option_ip.h"
 
 namespace rtupoll {
@@ -16,30 +16,23 @@ namespace {
 // The answer is not the values asked for: say so and show no values.
 void rejectAnswer(OptionIP& w, const std::string& caption) {
   w.lblStatus[w.requestSlot].setCaption(caption, colors::kYellow);
-  markValuesUnknown(w);
+  markValuesUnknown(w, w.poll.outstanding.quantity);
   finishRead(w);
 }
 
-// Writes the register values into the current row's value column: rows 1
-// to the read definition's count, as far as the answer goes.
+// Writes the register values into the current row's value column, beside
+// the captions of the registers the request asked for: the captions change
+// only when a read starts, so they are still this request's.
 void writeValues(OptionIP& w, const modbus::ReadAnswer& answer) {
-  const int row = w.currentRow;
-  const auto count = wholeTextNumber(w.LegReg[static_cast<std::size_t>(row)].text(), w.env().decimalSeparator());
-  if (!count) return;
-  std::uint8_t ordinal = 1;
-  // A fractional count takes one register more than its whole part, as far
-  // as the answer holds one; the ordinal then stays on the last row.
-  for (std::size_t k = 0; k < answer.count() && static_cast<double>(k) + 0.5 <= *count; ++k) {
-    w.tabel.setText(ordinal, (row + 1) * 2, std::to_string(answer.value(k)));
-    if (*count > ordinal) ++ordinal;
-  }
+  const int shown = rowsShown(w, static_cast<std::uint16_t>(answer.count()));
+  for (int k = 0; k < shown; ++k)
+    w.tabel.setText(k + 1, valueColumn(w.currentRow), std::to_string(answer.value(static_cast<std::size_t>(k))));
 }
 
 // The answer to the outstanding request, as one whole frame.
 void handleAnswer(OptionIP& w, std::span<const std::uint8_t> frame, std::uint16_t quantity) {
   if (w.Winsock1(w.requestSlot).State() != SocketSlot::kConnected) {
-    w.lblStatus[w.requestSlot].setCaption("Data Loss", colors::kYellow);
-    finishRead(w);
+    rejectAnswer(w, "Data Loss");
     return;
   }
   const modbus::ReadAnswer answer = modbus::decodeReadAnswer(frame, quantity);

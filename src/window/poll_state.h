@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "window/control_arrays.h"
@@ -22,10 +23,21 @@ struct OutstandingRequest {
   std::uint16_t quantity = 0;  // registers asked for
 };
 
+// The registers a read asks for, as its request carries them: the starting
+// address counted from 0 and the quantity.
+struct RegisterSpan {
+  std::uint16_t start = 0;
+  std::uint16_t quantity = 0;
+  bool operator==(const RegisterSpan&) const = default;
+};
+
 struct PollState {
   std::uint16_t nextTransactionId = 0;  // wraps after 0xFFFF
   OutstandingRequest outstanding;
   std::array<std::vector<std::uint8_t>, kSlots> replyStreams;
+  // Per read definition, the registers its captions name; none before
+  // start-up has written them.
+  std::array<std::optional<RegisterSpan>, kReadDefs> captioned;
 };
 
 }  // namespace rtupoll

@@ -5,6 +5,7 @@
 #include "datalog/data_log.h"
 #include "devices/connect.h"
 #include "polling/poll_cycle.h"
+#include "polling/register_span.h"
 #include "support/wait_until.h"
 
 namespace rtupoll::testing {
@@ -26,6 +27,7 @@ void HostileWindow::setRead(int r, std::uint16_t address) {
   w_.LstIP[k].setListIndex(0);
   w_.strReg[k].setText(std::to_string(address + 1));  // counted from 1 on screen
   w_.LegReg[k].setText(std::to_string(kCount));
+  writeCaptions(w_, r, requestedRegisters(w_, r));  // as start-up does
 }
 
 void HostileWindow::setPlainReads() {
@@ -69,13 +71,17 @@ void HostileWindow::expectCells(int r, const std::string& text) const {
 }
 
 // A value cell holds nothing, "???", or what the device holds at the
-// register of its row for one of the addresses its read definition had.
+// register of its row for one of the addresses its read definition had; a
+// caption cell names that register.
 bool HostileWindow::plausible(int row, int col, const std::string& text) const {
   if (text.empty()) return true;
-  if (col < 2 || col > 2 * kReadDefs || col % 2 != 0 || row < 1 || row > kCount) return false;
-  if (text == "???") return true;
-  for (const std::uint16_t address : allowed_[static_cast<std::size_t>(col / 2 - 1)])
-    if (text == std::to_string(value_at_(static_cast<std::uint16_t>(address + row - 1)))) return true;
+  if (col < 1 || col > 2 * kReadDefs || row < 1 || row > kCount) return false;
+  const bool caption = col % 2 != 0;
+  if (text == "???") return !caption;
+  for (const std::uint16_t address : allowed_[static_cast<std::size_t>((col - 1) / 2)]) {
+    const auto reg = static_cast<std::uint16_t>(address + row - 1);
+    if (text == (caption ? std::to_string(reg + 1) + ">>" : std::to_string(value_at_(reg)))) return true;
+  }
   return false;
 }
 

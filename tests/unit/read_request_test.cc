@@ -70,22 +70,21 @@ TEST_F(ReadRequestTest, ConvertsTheTextsIntoStartingAddressAndQuantity) {
 }
 
 // A count that reads as no registers sends nothing: a device would refuse
-// a request for 0 with exception 3. The read is done at once, as an answer
-// of no registers would leave it.
+// a request for 0 with exception 3. The read is done at once, and since
+// nothing came back the label keeps the device's last real outcome.
 TEST_F(ReadRequestTest, AReadOfNoRegistersPutsNothingOnTheWire) {
   connectNow(0);
   for (const char* count : {"", "000", "0", "abc", "0.4", "-4", "65536"}) {
     for (int row : {0, 4}) {
-      w.lblStatus[0].setCaption("Transmit");
-      w.lblStatus[0].setBackColor(colors::kYellow);
+      w.lblStatus[0].setCaption("Exception 2", colors::kYellow);
       w.Timer4.setEnabled(false);
       w.strReg[4].setBackColor(colors::kGreen);
       define("5", count, row);
       const std::size_t before = sent(0).size();
       sendReadRequest(w);
       EXPECT_EQ(sent(0).size(), before) << '"' << count << "\" in row " << row;
-      EXPECT_EQ(status(0), "Received") << count;
-      EXPECT_EQ(statusColor(0), colors::kGreen) << count;
+      EXPECT_EQ(status(0), "Exception 2") << count;
+      EXPECT_EQ(statusColor(0), colors::kYellow) << count;
       EXPECT_FALSE(w.poll.outstanding.active) << count;
       // Done: the next step is armed, or after the last read the highlight ends.
       EXPECT_EQ(w.Timer4.enabled(), row < 4) << count;
@@ -189,16 +188,23 @@ TEST_F(ReadRequestTest, StartsTheReloadWhenASlotMeantToBeConnectedIsDown) {
   EXPECT_TRUE(w.tloading.enabled());
 }
 
-TEST_F(ReadRequestTest, WithoutADeviceChoiceUsesTheSlotOfThePreviousRequest) {
+// A read with no device chosen never borrows another read's device: it asks
+// nobody, its values are unknown, and no slot is touched.
+TEST_F(ReadRequestTest, WithoutADeviceChoiceNothingIsAskedAndTheValuesAreUnknown) {
   connectNow(2);
-  w.currentRow = 0;
+  define("7", "2", 0);
   w.LstIP[0].setListIndex(2);
-  w.LegReg[0].setText("1");
   sendReadRequest(w);
+  w.lblStatus[2].setCaption("Received", colors::kGreen);
   w.LstIP[0].setListIndex(-1);
   sendReadRequest(w);
-  EXPECT_EQ(sent(2).size(), 2u);
+  EXPECT_EQ(sent(2).size(), 1u);
   EXPECT_EQ(w.requestSlot, 2);
+  EXPECT_EQ(status(2), "Received");
+  EXPECT_EQ(cell(2, 2), "???");
+  EXPECT_EQ(cell(2, 1), "8>>");
+  EXPECT_TRUE(w.Timer4.enabled());
+  EXPECT_FALSE(w.tloading.enabled());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "polling/poll_cycle.h"
 #include "polling/read_request.h"
+#include "polling/register_span.h"
 #include "support/window_fixture.h"
 
 namespace rtupoll::testing {
@@ -22,6 +23,7 @@ class ReplyTest : public WindowFixture {
     w.LstIP[2].setListIndex(1);
     w.strReg[2].setText("7");
     w.LegReg[2].setText("1");
+    for (int r : {1, 2}) writeCaptions(w, r, requestedRegisters(w, r));  // as start-up does
     for (FakeDevice& d : device) d.setMode(FakeDevice::Mode::kSilent);
     connectNow(0);
     connectNow(1);
@@ -76,14 +78,15 @@ TEST_F(ReplyTest, AfterTheLastReadDefinitionTheHighlightEndsAndNothingIsArmed) {
   EXPECT_FALSE(w.Timer4.enabled());
 }
 
-// A count of 0 sends no request at all; one lowered to 0 while its answer
-// is on the way writes no cell either.
-TEST_F(ReplyTest, ACountOfZeroWritesNoCell) {
+// An answer fills the rows of the registers its request asked for, beside
+// that request's captions, whatever the texts read by the time it comes.
+TEST_F(ReplyTest, AnAnswerFillsTheRowsItsRequestAskedFor) {
   const std::uint16_t tid = requestRow1();
   w.LegReg[1].setText("0");
+  w.strReg[1].setText("500");
   arrive(0, answerFrame(tid, {1, 2}));
-  EXPECT_EQ(status(0), "Received");
-  EXPECT_EQ(cell(1, 4), "");
+  expectValues("1", "2");
+  EXPECT_EQ(cell(2, 3), "302>>");
 }
 
 TEST_F(ReplyTest, AnswersNobodyAskedForShowDataLossAndChangeNothingElse) {
