@@ -16,6 +16,7 @@ WindowEvents::WindowEvents(OptionIP& w) : w_(w) {
   w.tloading.setOnTick([&w] { reloadStep(w); });
   w.Timer2.setOnTick([&w] { countdownStep(w); });
   w.Timer3.setOnTick([&w] {
+    reloadLostLinks(w);
     pollStep(w);
     print_click(w);
   });
@@ -24,8 +25,8 @@ WindowEvents::WindowEvents(OptionIP& w) : w_(w) {
   // Event                             handler
   for (int i = 0; i < kSlots; ++i) {
     const auto k = static_cast<std::size_t>(i);
-    w.cmdConnect[k].setOnClick([&w, i] { connectSlot(w, i); });
-    w.cmdDisconnect[k].setOnClick([&w, i] { disconnectSlot(w, i); });
+    w.cmdConnect[k].setOnClick([&w, i] { connectByOperator(w, i); });
+    w.cmdDisconnect[k].setOnClick([&w, i] { disconnectByOperator(w, i); });
     w.Winsock1(i).setOnDataArrival(
         [&w](int index, std::int32_t bytesTotal) { handleReply(w, index, bytesTotal); });
   }

@@ -20,8 +20,20 @@ constexpr std::int16_t kCountdownEnd = 10;
 constexpr std::int16_t kCloseTicks[kSlots] = {50, 100, 150};
 constexpr std::int16_t kReconnectTicks[kSlots] = {300, 500, 700};
 
-// A saved slot was meant to be connected at the last close.
-bool isSaved(const OptionIP& w, int slot) { return readsAsFalse(w.savedConnectState[static_cast<std::size_t>(slot)]); }
+// A saved slot was meant to be connected at the last close, and the
+// operator has not disconnected it since.
+bool isSaved(const OptionIP& w, int slot) {
+  const auto k = static_cast<std::size_t>(slot);
+  return readsAsFalse(w.savedConnectState[k]) && !w.releasedByOperator[k];
+}
+
+// The device closed or lost a link that stood: neither connected, nor
+// closed, nor on its way.
+bool linkLost(OptionIP& w, int slot) {
+  if (!w.linkEstablished[static_cast<std::size_t>(slot)]) return false;
+  const std::int16_t state = w.Winsock1(slot).State();
+  return state == SocketSlot::kClosing || state == SocketSlot::kError;
+}
 
 bool anySavedSlotDown(OptionIP& w) {
   bool down = false;
@@ -63,6 +75,12 @@ void reloadStep(OptionIP& w) {
     w.Timer3.setEnabled(true);
   }
   if (tick == kLastTick) endReload(w);
+}
+
+void reloadLostLinks(OptionIP& w) {
+  if (w.tloading.enabled() || w.Timer2.enabled()) return;
+  for (int i = 0; i < kSlots; ++i)
+    if (!w.cmdConnect[static_cast<std::size_t>(i)].enabled() && linkLost(w, i)) w.tloading.setEnabled(true);
 }
 
 void countdownStep(OptionIP& w) {

@@ -265,8 +265,13 @@ void OptionIPView::mirrorComboBox(ComboBox& combo, const QString& name) {
   widget->setInsertPolicy(QComboBox::NoInsert);
   widget->setCompleter(nullptr);
   connect(widget, &QComboBox::activated, this, [&combo](int index) { combo.setListIndex(index); });
-  connect(widget->lineEdit(), &QLineEdit::textEdited, this,
-          [&combo, widget](const QString& text) { combo.setListIndex(widget->findText(text)); });
+  // A typed text that names an entry in another letter case, or with blanks
+  // around it, chooses that entry and shows it as written.
+  connect(widget->lineEdit(), &QLineEdit::textEdited, this, [&combo, widget](const QString& text) {
+    const int index = combo.entryNamed(text.toStdString());
+    combo.setListIndex(index);
+    if (index >= 0 && widget->itemText(index) != text) widget->setEditText(widget->itemText(index));
+  });
   addMirror(combo, widget, name, [widget, &combo](WidgetSync& s) {
     QStringList items;
     for (const std::string& item : combo.items()) items << qt(item);

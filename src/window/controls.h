@@ -6,8 +6,10 @@
 // can copy just what changed since its last look, as often as it likes.
 
 #include <cstdint>
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "window/colors.h"
@@ -149,6 +151,17 @@ class ComboBox : public Control {
   // An index that names no entry is refused and the choice kept.
   void setListIndex(int index) {
     if (index >= -1 && index < static_cast<int>(items_.size())) assign(list_index_, index);
+  }
+  // The entry a typed text names, letter case and surrounding blanks
+  // aside ("-c " is "-C"); -1 when it names none.
+  int entryNamed(std::string_view typed) const {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!typed.empty() && blank(typed.front())) typed.remove_prefix(1);
+    while (!typed.empty() && blank(typed.back())) typed.remove_suffix(1);
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < items_.size(); ++i)
+      if (std::ranges::equal(items_[i], typed, {}, lower, lower)) return static_cast<int>(i);
+    return -1;
   }
 
  private:

@@ -90,6 +90,12 @@ class OptionIP {
   std::int16_t loadingTick = 0;
   std::int16_t failureTick = 0;
   std::array<std::string, kSlots> savedConnectState;
+  // Per slot: the operator's DisConect closed the link, so the reload no
+  // longer connects it again this run, saved or not, until a Connect.
+  std::array<bool, kSlots> releasedByOperator{};
+  // Per slot: its latest connect attempt reached the connected state and no
+  // disconnect came since, so a link that is down now was lost, not refused.
+  std::array<bool, kSlots> linkEstablished{};
   std::array<std::uint8_t, 12> requestFrame{};
   bool requestSent = false;
   std::uint8_t requestSlot = 0;
