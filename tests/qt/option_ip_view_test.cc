@@ -149,6 +149,14 @@ TEST_F(OptionIPViewTest, TypingAndChoosingReachTheModel) {
   // A text that names no entry stays as typed; it is no choice at all.
   EXPECT_EQ(choice->currentText(), "xyz");
   EXPECT_EQ(choice->count(), 3);
+  // An entry typed in another letter case or between blanks is chosen, and
+  // shown as written.
+  for (const auto& [typed, index] : {std::pair{"-c", 2}, {" -b ", 1}}) {
+    choice->lineEdit()->selectAll();
+    typeText(choice->lineEdit(), typed);
+    EXPECT_EQ(model.LstIP[1].listIndex(), index) << typed;
+    EXPECT_EQ(choice->currentText(), choice->itemText(index)) << typed;
+  }
 
   pressKey(choice, Qt::Key_Down);
   const int chosen = choice->currentIndex();

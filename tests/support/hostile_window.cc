@@ -203,6 +203,13 @@ void HostileWindow::run(const HostileCase& c, std::uint16_t port, const Scripted
     expected.push_back("Received");
   }
   EXPECT_EQ(captionsShown(), expected);
+  // A device that failed to answer is not shown on green, nor a link that is gone.
+  if (outcome == Outcome::kIgnored && unasked != Unasked::kWhileWaiting) {
+    EXPECT_EQ(colorShownWith("Transmit.............."), colors::kYellow);
+  }
+  if (outcome == Outcome::kLinkLost) {
+    EXPECT_EQ(colorShownWith("Not connected"), colors::kRed);
+  }
   EXPECT_EQ(w_.lblStatus[0].backColor(), colors::kGreen);
   EXPECT_TRUE(wrong_.empty()) << "wrong values shown: " << ::testing::PrintToString(wrong_);
 

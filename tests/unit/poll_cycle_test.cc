@@ -75,6 +75,59 @@ TEST_F(PollCycleTest, UnusedReadsOfAFreshSetUpNeverReachTheDevice) {
   EXPECT_EQ(dataCsv(), ",1>>,0,11>>,10,,,,,,\r\n");
 }
 
+// The same fresh set-up on a device that answers read 0 in three ways: the
+// label rests on that answer's outcome, which the reads of no registers
+// leave alone.
+struct Rest {
+  const char* name;
+  std::optional<std::uint8_t> exception;  // refuses read 0 with it
+  bool silent;
+  std::set<std::string> captions;
+  Color color;
+};
+
+class LabelAtRest : public PollCycleTest, public ::testing::WithParamInterface<Rest> {};
+
+TEST_P(LabelAtRest, OnTheOutcomeOfTheReadThatAsks) {
+  const Rest& rest = GetParam();
+  if (rest.silent) device[0].setMode(FakeDevice::Mode::kSilent);
+  if (rest.exception)
+    device[0].setScript([&](const Bytes& r) { return exceptionFrame(static_cast<std::uint16_t>(r[0] << 8 | r[1]), *rest.exception); });
+  writeSettings({true, false, false}, {{"1", "2", 0}});
+  startAndRunReload();
+  advance(3500ms);  // a silent device takes two ticks a cycle: its second request is the first unanswered one
+  for (int second = 0; second < 4; ++second, advance(1s)) {
+    EXPECT_TRUE(rest.captions.contains(status(0))) << status(0);
+    EXPECT_EQ(statusColor(0), rest.color) << status(0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(FreshSetUp, LabelAtRest,
+                         ::testing::Values(Rest{"Answering", std::nullopt, false, {"Received"}, colors::kGreen},
+                                           Rest{"Refusing", 2, false, {"Exception 2"}, colors::kYellow},
+                                           Rest{"Silent", std::nullopt, true, {"Transmit", "Transmit.............."},
+                                                colors::kYellow}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Changed texts take effect when the read next starts: its captions name the
+// registers it now asks for, beside "???" until their answer comes, and the
+// rows it no longer reads are emptied. A count typed "2o" asks for two.
+TEST_F(PollCycleTest, ARegisterChangeIsCaptionedWhenTheReadNextStarts) {
+  writeSettings({true, false, false}, {{"100", "3", 0}});
+  startAndRunReload();
+  ASSERT_TRUE(env.advanceUntil([&] { return dataCsv() == ",100>>,99,,,,,,,,\r\n" && w.atRest(); }, 3s));
+  w.strReg[0].setText("200");
+  w.LegReg[0].setText("1");
+  ASSERT_TRUE(env.advanceUntil([&] { return w.currentRow == 0; }, 1100ms));
+  EXPECT_EQ(dataCsv(), ",200>>,???,,,,,,,,\r\n");
+  EXPECT_EQ(cell(2, 1) + cell(2, 2), "");
+  advance(100ms);
+  EXPECT_EQ(cell(1, 2), "199");
+  w.LegReg[0].setText("2o");
+  advance(1s);
+  EXPECT_EQ(cell(2, 1) + cell(2, 2), "201>>200");
+}
+
 TEST_F(PollCycleTest, WithEveryDeviceDownEachTickWalksAllFiveAndWritesOneLine) {
   writeSettings({false, false, false}, {{"1", "2", 0}, {"11", "2", 1}, {"21", "1", 2}, {"31", "1", 0}, {"41", "1", 1}});
   startAndRunReload();

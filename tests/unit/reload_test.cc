@@ -126,6 +126,46 @@ TEST_F(ReloadTest, AnUnsavedSlotWhoseLinkDropsIsClosedNotReconnected) {
   EXPECT_EQ(status(0), "Not connected");
 }
 
+// No read asks any slot here. A link the device closes is still noticed on
+// the poll clock's tick: a saved slot is connected again, one the operator
+// connected is closed and left to the operator, and a Connect that was
+// refused is no lost link.
+TEST_F(ReloadTest, ALinkTheDeviceClosesStartsTheReloadThoughNoReadUsesIt) {
+  device[2].setMode(FakeDevice::Mode::kRefuse);
+  writeSettings({true, false, false}, std::vector<ReadDef>(kReadDefs, {"1", "1", -1}));
+  startAndRunReload();
+  ASSERT_TRUE(w.cmdConnect[1].click());
+  ASSERT_TRUE(w.cmdConnect[2].click());
+  advance(3s);
+  EXPECT_FALSE(w.tloading.enabled());
+  EXPECT_EQ(status(2), "Tidak bisa Connect ");
+  device[0].link()->closeFromPeer();
+  device[1].link()->closeFromPeer();
+  ASSERT_TRUE(env.advanceUntil([&] { return w.tloading.enabled(); }, 1100ms));
+  runToEnd();
+  EXPECT_EQ(status(0), "Connected OK");
+  EXPECT_EQ(env.socket(0).connectCalls(), 2);
+  EXPECT_EQ(status(1), "Disconnected");
+  EXPECT_TRUE(w.cmdConnect[1].enabled());
+}
+
+// The operator's DisConect keeps a saved slot off while another saved slot
+// that stays down keeps the reload coming, until the operator's Connect.
+TEST_F(ReloadTest, ASlotTheOperatorDisconnectedStaysDisconnected) {
+  device[1].setMode(FakeDevice::Mode::kRefuse);
+  writeSettings({true, true, false}, std::vector<ReadDef>(kReadDefs, {"1", "1", -1}));
+  startAndRunReload();
+  ASSERT_TRUE(w.cmdDisconnect[0].click());
+  advance(25s);
+  EXPECT_EQ(status(0), "Disconnected");
+  EXPECT_EQ(env.socket(0).connectCalls(), 1);
+  ASSERT_TRUE(w.cmdConnect[0].click());
+  device[0].link()->closeFromPeer();
+  advance(25s);
+  EXPECT_EQ(status(0), "Connected OK");
+  EXPECT_EQ(env.socket(0).connectCalls(), 3);
+}
+
 TEST_F(ReloadTest, AConnectedSlotIsLeftAlone) {
   startWithSaved({false, true, false});
   runToEnd();
