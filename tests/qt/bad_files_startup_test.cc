@@ -131,7 +131,7 @@ TEST(BadFiles, AProgramFolderThatIsAFileStillPollsAndLosesNothing) {
   ASSERT_TRUE(waitUntil(env, [&] { return w.lblStatus[0].caption() == "Received"; }, kPatience));
   EXPECT_EQ(w.tabel.text(1, 2), std::to_string(scriptedValueAt(7)));
   print_click(w);
-  EXPECT_EQ(w.txt_print.text(), ",," + w.tabel.text(1, 2) + ",,,,,,,,");
+  EXPECT_EQ(w.txt_print.text(), ",8>>," + w.tabel.text(1, 2) + ",,,,,,,,");
   events.unload();
 
   EXPECT_EQ(readFile(not_a_folder).toStdString(), "kept\r\n");
