@@ -2,9 +2,10 @@
 // pairing with the outstanding request and decoding, on the virtual clock
 // and the virtual network. After every input the window must hold exactly
 // what a small reference of the same rules, written here on its own, says:
-// no value from a frame that was not the answer asked for, no cell outside
-// the read definition's value column, status labels that tell the outcome
-// and every arrival nobody asked for, and no request for no registers.
+// no value from a frame that was not the answer asked for, captions that
+// name the registers asked for, no cell outside the read definition's two
+// columns, status labels that tell the outcome and every arrival nobody
+// asked for, and no request for no registers.
 //
 // Input: four header bytes, then the bytes the peer sends.
 //   byte 0  bits 0-1  how the bytes arrive: 0 all at once, 1 one at a time,
@@ -46,23 +47,21 @@ constexpr const char* kHost = "127.0.0.1";
 constexpr std::uint16_t kPorts[2] = {15020, 15021};
 constexpr const char* kFirstRegister = "301";  // address 300 on the wire
 
-// A count text, with what the request asks for (its leading number, to the
-// nearest whole number) and what the value column is written for (the
-// whole text as a number, if it is one).
+// A count text, with what the request asks for: its leading number, to the
+// nearest whole number.
 struct CountText {
   const char* text;
   int quantity;
-  std::optional<double> rows;
 };
 constexpr std::array<CountText, 8> kCounts = {{
-    {"2", 2, 2},
-    {"1", 1, 1},
-    {"0", 0, 0},
-    {"10", 10, 10},
-    {"125", 125, 125},  // the most one answer can hold
-    {"2.5", 2, 2.5},
-    {"", 0, std::nullopt},
-    {"3abc", 3, std::nullopt},
+    {"2", 2},
+    {"1", 1},
+    {"0", 0},
+    {"10", 10},
+    {"125", 125},  // the most one answer can hold
+    {"2.5", 2},
+    {"", 0},
+    {"3abc", 3},
 }};
 
 struct GridSize {
@@ -146,7 +145,8 @@ Scenario readScenario(const std::uint8_t* data, std::size_t size) {
 // ---- The reference: the framing and pairing rules, kept small ----
 
 struct Expected {
-  std::vector<std::string> column;   // value column, rows 0 .. grid rows - 1
+  std::vector<std::string> captions;  // caption column, rows 0 .. grid rows - 1
+  std::vector<std::string> column;    // value column, rows 0 .. grid rows - 1
   std::array<std::string, 2> status;  // the labels of slots 0 and 1
   bool step_armed = false;
   bool request_sent = false;
@@ -156,6 +156,7 @@ class Reference {
  public:
   explicit Reference(const Scenario& s)
       : s_(s), tid_(s.first_tid) {
+    e_.captions.resize(static_cast<std::size_t>(s.grid.rows));
     e_.column.resize(static_cast<std::size_t>(s.grid.rows));
     e_.status = {"Connected OK", "Connected OK"};
   }
@@ -164,8 +165,16 @@ class Reference {
   // read of no registers, which is done at once.
   std::optional<std::uint16_t> request() {
     outstanding_ = false;
-    if (s_.count.quantity == 0) {
-      status() = "Received";
+    // The first start of the read captions the registers it asks for, whose
+    // values are unknown until their answer comes.
+    if (!captioned_) {
+      captioned_ = true;
+      for (int r = 1; r <= s_.count.quantity; ++r) {
+        write(e_.captions, r, s_.row * 2 + 1, std::to_string(300 + r) + ">>");
+        write(e_.column, r, valueColumn(), "???");
+      }
+    }
+    if (s_.count.quantity == 0) {  // nothing asked, nothing shown
       e_.step_armed = e_.step_armed || s_.row < kLastReadDef;
       return std::nullopt;
     }
@@ -216,11 +225,9 @@ class Reference {
     if (frame[7] != 3 || byte_count != 2u * static_cast<unsigned>(s_.count.quantity) ||
         frame.size() != 9 + byte_count)
       return reject("Data Loss");
-    if (s_.count.rows) {
-      for (int i = 0; i < s_.count.quantity; ++i) {
-        const unsigned value = frame[9 + 2 * i] * 256u + frame[10 + 2 * i];
-        write(i + 1, std::to_string(value));
-      }
+    for (int i = 0; i < s_.count.quantity; ++i) {
+      const unsigned value = frame[9 + 2 * i] * 256u + frame[10 + 2 * i];
+      write(e_.column, i + 1, valueColumn(), std::to_string(value));
     }
     status() = "Received";
     e_.step_armed = e_.step_armed || s_.row < kLastReadDef;
@@ -228,19 +235,19 @@ class Reference {
 
   void reject(const std::string& caption) {
     status() = caption;
-    if (s_.count.rows)
-      for (int r = 1; r <= *s_.count.rows; ++r) write(r, "???");
+    for (int r = 1; r <= s_.count.quantity; ++r) write(e_.column, r, valueColumn(), "???");
     e_.step_armed = e_.step_armed || s_.row < kLastReadDef;
   }
 
-  void write(int row, const std::string& text) {
-    if (row < s_.grid.rows && valueColumn() < s_.grid.cols) e_.column[static_cast<std::size_t>(row)] = text;
+  void write(std::vector<std::string>& column, int row, int col, const std::string& text) {
+    if (row < s_.grid.rows && col < s_.grid.cols) column[static_cast<std::size_t>(row)] = text;
   }
   int valueColumn() const { return (s_.row + 1) * 2; }
   std::string& status() { return e_.status[static_cast<std::size_t>(s_.request_slot)]; }
 
   const Scenario& s_;
   std::uint16_t tid_;
+  bool captioned_ = false;
   bool outstanding_ = false;
   std::uint16_t outstanding_tid_ = 0;
   std::array<Bytes, 2> streams_;
@@ -317,8 +324,10 @@ void run(const Scenario& s) {
       if (c == value_col && r > 0)
         require(cell == e.column[static_cast<std::size_t>(r)],
                 "a value cell holds a register of the paired answer, \"???\" or nothing");
+      else if (c == value_col - 1 && r > 0)
+        require(cell == e.captions[static_cast<std::size_t>(r)], "a caption names a register asked for");
       else
-        require(cell.empty(), "no cell outside the read definition's value column is written");
+        require(cell.empty(), "no cell outside the read definition's two columns is written");
     }
   }
   for (std::size_t slot = 0; slot < e.status.size(); ++slot) {
@@ -326,7 +335,7 @@ void run(const Scenario& s) {
     const std::string& caption = e.status[slot];
     require(status.caption() == caption, "each status label tells the outcome, and any arrival nobody asked for");
     if (caption == "Received") require(status.backColor() == colors::kGreen, "\"Received\" on green");
-    if (caption == "Data Loss" || caption.starts_with("Exception "))
+    if (caption == "Data Loss" || caption.starts_with("Exception ") || caption == "Transmit..............")
       require(status.backColor() == colors::kYellow, "a rejected answer on yellow");
   }
   require(w.Timer4.enabled() == e.step_armed, "the next step is armed exactly when an answer was handled");
