@@ -57,6 +57,17 @@ void sendReadRequest(OptionIP& w) {
   const RegisterSpan span = requestedRegisters(w, row);
   followRegisterSpan(w, span);
 
+  // A read of no registers asks nothing of any device: the Modbus standard
+  // allows a quantity of 1 to 125 only (Application Protocol V1.1b3, 6.3),
+  // so a device would refuse it with exception 3, and some refuse only
+  // after a timeout that stalls the cycle. It is done at once. Nothing was
+  // asked and nothing came back, so no label changes, and a slot that is
+  // down is left to the reads that use it.
+  if (span.quantity == 0) {
+    finishRead(w);
+    return;
+  }
+
   // A read with no device chosen asks no device: another device's values
   // must never stand under it. Its values are unknown.
   const int choice = w.LstIP[static_cast<std::size_t>(row)].listIndex();
@@ -69,13 +80,6 @@ void sendReadRequest(OptionIP& w) {
 
   if (w.Winsock1(w.requestSlot).State() != SocketSlot::kConnected)
     skipDisconnectedSlot(w, span.quantity);
-  else if (span.quantity == 0)
-    // A read of no registers puts nothing on the wire: the Modbus standard
-    // allows a quantity of 1 to 125 only (Application Protocol V1.1b3, 6.3),
-    // so a device would refuse it with exception 3, and some refuse only
-    // after a timeout that stalls the cycle. Nothing came back, so the
-    // label stays as the device's last real outcome left it.
-    finishRead(w);
   else
     sendOnConnectedSlot(w, span);
 }

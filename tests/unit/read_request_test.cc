@@ -95,6 +95,13 @@ TEST_F(ReadRequestTest, AReadOfNoRegistersPutsNothingOnTheWire) {
   }
   for (int row = 1; row < 30; ++row)
     for (int column : {2, 10}) EXPECT_EQ(cell(row, column), "") << "no value is written";
+  // Nor does it find a slot that is down: no "Not connected", no reload.
+  w.cmdConnect[1].setEnabled(false);
+  define("5", "0", 0);
+  w.LstIP[0].setListIndex(1);
+  sendReadRequest(w);
+  EXPECT_EQ(status(1), "Label3");
+  EXPECT_FALSE(w.tloading.enabled());
 }
 
 TEST_F(ReadRequestTest, UsesTheUsersDecimalSeparatorForTheFirstRegister) {
@@ -181,7 +188,7 @@ TEST_F(ReadRequestTest, StartsTheReloadWhenASlotMeantToBeConnectedIsDown) {
   device[1].link()->closeFromPeer();
   advance(1ms);
   ASSERT_NE(w.Winsock1(1).State(), SocketSlot::kConnected);
-  w.currentRow = 0;
+  define("1", "1", 0);
   w.LstIP[0].setListIndex(1);
   sendReadRequest(w);
   EXPECT_EQ(status(1), "Not connected");
