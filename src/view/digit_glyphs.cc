@@ -5,6 +5,7 @@
 #include <QRawFont>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -47,6 +48,9 @@ struct Glyphs {
   qreal ascent = 0;
   int height = 0;
   int ink_height = 0;
+  // The outlines' reach beyond an advance's box of the set: left of the
+  // origin (at most 0), above and below the baseline, right of the advance.
+  qreal ink_left = 0, ink_top = 0, ink_bottom = 0, ink_right = 0;
 };
 
 Glyphs shapeSet(const QFont& font, qreal ratio) {
@@ -64,6 +68,11 @@ Glyphs shapeSet(const QFont& font, qreal ratio) {
     g.raw = runs[0].rawFont();
     g.index[i] = runs[0].glyphIndexes()[0];
     g.advance[i] = fixed(line.naturalTextWidth());
+    const QRectF outline = g.raw.boundingRect(g.index[i]);
+    g.ink_left = std::min(g.ink_left, outline.left());
+    g.ink_top = std::min(g.ink_top, outline.top());
+    g.ink_bottom = std::max(g.ink_bottom, outline.bottom());
+    g.ink_right = std::max(g.ink_right, outline.right() - line.naturalTextWidth());
   }
   for (std::size_t a = 0; a < kChars; ++a)
     for (std::size_t b = 0; b < kChars; ++b) {
@@ -119,6 +128,7 @@ std::optional<DigitRun> DigitRun::shape(const QString& text, const QFont& font, 
   run.ascent_ = g.ascent;
   run.height_ = g.height;
   run.ink_height_ = g.ink_height;
+  run.ink_bounds_ = QRectF(QPointF(g.ink_left, g.ink_top), QPointF(run.width_ + g.ink_right, g.ink_bottom));
   return run;
 }
 

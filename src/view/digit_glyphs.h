@@ -39,6 +39,10 @@ class DigitRun {
   // The height of fontMetrics().boundingRect() of any text of the set: that
   // of all of the set's characters together.
   int inkHeight() const { return ink_height_; }
+  // Where the glyphs' outlines may reach, relative to the baseline's start:
+  // the bounds of every character of the set, from the first glyph's
+  // origin to the last one's advance.
+  QRectF inkBounds() const { return ink_bounds_; }
 
   // Draws the text with the painter's pen, its baseline starting at `origin`.
   void draw(QPainter* painter, QPointF origin) const;
@@ -51,6 +55,7 @@ class DigitRun {
   qreal ascent_ = 0;
   int height_ = 0;
   int ink_height_ = 0;
+  QRectF ink_bounds_;
 };
 
 }  // namespace rtupoll

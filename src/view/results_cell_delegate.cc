@@ -61,11 +61,20 @@ void ResultsCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
   QPalette::ColorGroup group = cell.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
   if (group == QPalette::Normal && !(cell.state & QStyle::State_Active)) group = QPalette::Inactive;
 
-  painter->save();
-  painter->setClipRect(cell.rect, painter->hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+  // The style clips the text to the cell; glyphs that stay well inside it
+  // (a pixel of anti-aliasing and hinting beyond their outlines) need no clip.
+  const bool inside = QRectF(cell.rect).contains(run->inkBounds().translated(at).adjusted(-2, -2, 2, 2));
+  const QPen pen = painter->pen();
+  if (!inside) {
+    painter->save();
+    painter->setClipRect(cell.rect, painter->hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+  }
   painter->setPen(cell.palette.color(group, QPalette::Text));
   run->draw(painter, at);
-  painter->restore();
+  if (inside)
+    painter->setPen(pen);
+  else
+    painter->restore();
 }
 
 }  // namespace rtupoll
