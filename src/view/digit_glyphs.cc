@@ -4,7 +4,6 @@
 #include <QPainter>
 #include <QRawFont>
 #include <QTextLayout>
-#include <QtMath>
 
 #include <algorithm>
 #include <array>
@@ -52,7 +51,6 @@ struct Glyphs {
   // The outlines' reach beyond an advance's box of the set: left of the
   // origin (at most 0), above and below the baseline, right of the advance.
   qreal ink_left = 0, ink_top = 0, ink_bottom = 0, ink_right = 0;
-  qreal glyph_right = 0;  // the outlines' reach right of a glyph's origin
 };
 
 Glyphs shapeSet(const QFont& font, qreal ratio) {
@@ -75,7 +73,6 @@ Glyphs shapeSet(const QFont& font, qreal ratio) {
     g.ink_top = std::min(g.ink_top, outline.top());
     g.ink_bottom = std::max(g.ink_bottom, outline.bottom());
     g.ink_right = std::max(g.ink_right, outline.right() - line.naturalTextWidth());
-    g.glyph_right = std::max(g.glyph_right, outline.right());
   }
   for (std::size_t a = 0; a < kChars; ++a)
     for (std::size_t b = 0; b < kChars; ++b) {
@@ -131,29 +128,8 @@ std::optional<DigitRun> DigitRun::shape(const QString& text, const QFont& font, 
   run.ascent_ = g.ascent;
   run.height_ = g.height;
   run.ink_height_ = g.ink_height;
-  run.glyph_right_ = g.glyph_right;
   run.ink_bounds_ = QRectF(QPointF(g.ink_left, g.ink_top), QPointF(run.width_ + g.ink_right, g.ink_bottom));
   return run;
-}
-
-QRegion DigitRun::changedFrom(const DigitRun& other, QPointF origin, const QRect& lines) const {
-  // A glyph's pixels depend on the glyph and its place alone.
-  QRegion changed;
-  const auto add = [&](qreal x) {
-    changed += QRect(QPoint(qFloor(origin.x() + x + ink_bounds_.left()) - 1, lines.top()),
-                     QPoint(qCeil(origin.x() + x + glyph_right_) + 1, lines.bottom()));
-  };
-  const QList<quint32> mine = run_.glyphIndexes();
-  const QList<quint32> theirs = other.run_.glyphIndexes();
-  const QList<QPointF> my_places = run_.positions();
-  const QList<QPointF> their_places = other.run_.positions();
-  for (qsizetype i = 0; i < std::max(mine.size(), theirs.size()); ++i) {
-    const bool both = i < mine.size() && i < theirs.size();
-    if (both && mine[i] == theirs[i] && my_places[i] == their_places[i]) continue;
-    if (i < mine.size()) add(my_places[i].x());
-    if (i < theirs.size()) add(their_places[i].x());
-  }
-  return changed;
 }
 
 void DigitRun::draw(QPainter* painter, QPointF origin) const { painter->drawGlyphRun(origin, run_); }

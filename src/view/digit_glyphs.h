@@ -16,7 +16,6 @@
 
 #include <QFont>
 #include <QGlyphRun>
-#include <QRegion>
 #include <QString>
 
 #include <optional>
@@ -48,11 +47,6 @@ class DigitRun {
   // Draws the text with the painter's pen, its baseline starting at `origin`.
   void draw(QPainter* painter, QPointF origin) const;
 
-  // Where this text, drawn from `origin`, differs from `other` drawn from
-  // the same place: the stretches of their glyphs that differ, with their
-  // outlines' reach and a pixel of anti-aliasing, each as high as `lines`.
-  QRegion changedFrom(const DigitRun& other, QPointF origin, const QRect& lines) const;
-
  private:
   DigitRun() = default;
 
@@ -62,7 +56,6 @@ class DigitRun {
   int height_ = 0;
   int ink_height_ = 0;
   QRectF ink_bounds_;
-  qreal glyph_right_ = 0;
 };
 
 }  // namespace rtupoll

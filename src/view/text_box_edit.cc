@@ -46,32 +46,10 @@ std::optional<QPoint> TextBoxEdit::lineStart(const QRect& contents, const DigitR
   return line.topLeft() - QPoint(0, qRound(run.ascent()) - metrics.ascent());
 }
 
-QRect TextBoxEdit::contents() const {
-  QStyleOptionFrame panel;
-  initStyleOption(&panel);
-  return style()->subElementRect(QStyle::SE_LineEditContents, &panel, this) - textMargins();
-}
-
-void TextBoxEdit::setText(const QString& text) {
-  const qreal ratio = devicePixelRatioF();
-  const QRect lines = contents();
-  const std::optional<DigitRun> shown = fitted_ && plain() ? DigitRun::shape(this->text(), font(), ratio) : std::nullopt;
-  const std::optional<DigitRun> next = shown ? DigitRun::shape(text, font(), ratio) : std::nullopt;
-  const std::optional<QPoint> start = next ? lineStart(lines, *next) : std::nullopt;
-  if (!start || start != lineStart(lines, *shown)) {
-    QLineEdit::setText(text);
-    return;
-  }
-  setAttribute(Qt::WA_UpdatesDisabled, true);
-  QLineEdit::setText(text);
-  setAttribute(Qt::WA_UpdatesDisabled, false);
-  update(next->changedFrom(*shown, QPointF(*start) + QPointF(0, next->ascent()), lines) & lines);
-}
-
 void TextBoxEdit::paintEvent(QPaintEvent* event) {
   QStyleOptionFrame panel;
   initStyleOption(&panel);
-  const QRect contents = this->contents();
+  const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this) - textMargins();
   const std::optional<DigitRun> run = plain() ? DigitRun::shape(text(), font(), devicePixelRatioF()) : std::nullopt;
   const std::optional<QPoint> start = run ? lineStart(contents, *run) : std::nullopt;
   if (!start || !fitted_) {

@@ -6,9 +6,7 @@
 // of QLineEdit's own painting, which lays the whole text out twice (its ink
 // height, then the line). A box that has or had the keyboard focus, shows a
 // selection, or holds another text is QLineEdit's own, and typing,
-// selecting and the accessible text are QLineEdit's throughout. A new text
-// of such a box repaints only the glyphs that change: most of a new data
-// line is the old one.
+// selecting and the accessible text are QLineEdit's throughout.
 
 #include <QLineEdit>
 
@@ -22,10 +20,6 @@ class TextBoxEdit : public QLineEdit {
  public:
   using QLineEdit::QLineEdit;
 
-  // QLineEdit::setText, which repaints the whole box; here a box that draws
-  // its glyphs repaints only those that change.
-  void setText(const QString& text);
-
  protected:
   void paintEvent(QPaintEvent* event) override;
 
@@ -35,8 +29,6 @@ class TextBoxEdit : public QLineEdit {
   // The line's top left for QLineEdit's drawing of `run`, or nothing when
   // it would not fit or not align left.
   std::optional<QPoint> lineStart(const QRect& contents, const DigitRun& run) const;
-  // The box's contents, where QLineEdit draws and clips its line.
-  QRect contents() const;
 
   // QLineEdit keeps how far it scrolled its text at its last painting, for
   // the clicks that follow; the text is drawn here only after QLineEdit has
