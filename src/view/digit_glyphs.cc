@@ -93,7 +93,9 @@ const Glyphs& glyphsFor(const QFont& font, qreal ratio) {
   // One font in one or two pixel ratios, as a rule; more means something
   // unusual is going on, and the oldest are dropped.
   constexpr std::size_t kFonts = 8;
-  static std::vector<Glyphs> shaped;
+  // Never destroyed: its fonts would outlive the application's font
+  // engines at exit.
+  static auto& shaped = *new std::vector<Glyphs>;
   for (const Glyphs& g : shaped)
     if (g.ratio == ratio && g.font == font) return g;
   if (shaped.size() >= kFonts) shaped.erase(shaped.begin());
