@@ -3,6 +3,7 @@
 
     bench/run.sh [--build DIR] [--seconds N] [--launches N] [--display MODES]
                  [--only LIST] [--program FILE] [--env VAR=VALUE]...
+                 [--values live|static]
 
 bench/run.sh installs what is missing, builds the benchmark programs and
 runs this driver with the same arguments.
@@ -17,6 +18,9 @@ runs this driver with the same arguments.
                    instructions (default all)
   --program FILE   measure this rtupoll instead of the build's (before/after)
   --env VAR=VALUE  put VAR in the program's environment (repeatable)
+  --values KIND    live (default): every fourth register from 2 on and the
+                   counter change every second, 15 value cells of the five
+                   reads; static: the counter, sine and sawtooth only, 12
 
 Logs and the program folders stay in a temporary folder, printed at the
 start. Every server, the program and mbpoll talk to 127.0.0.1 only, and the
@@ -69,6 +73,7 @@ def parse_arguments():
     parser.add_argument("--only", default=",".join(SCENARIOS))
     parser.add_argument("--program", type=pathlib.Path)
     parser.add_argument("--env", action="append", default=[], metavar="VAR=VALUE")
+    parser.add_argument("--values", choices=("live", "static"), default="live")
     args = parser.parse_args()
     args.only = set(args.only.split(","))
     if not args.only <= set(SCENARIOS):
@@ -79,6 +84,16 @@ def parse_arguments():
     args.program = (args.program or args.build / "rtupoll").resolve()
     args.env = dict(pair.split("=", 1) for pair in args.env)
     return args
+
+
+def changing(address, live):
+    """Whether rtu-sim changes that register every second."""
+    return address == 0 or address % 4 == 2 if live else address <= 2
+
+
+def changed_cells(live):
+    """The value cells of READS that change every second."""
+    return sum(changing(read.first - 1 + k, live) for read in READS for k in range(read.count))
 
 
 def key_values(line):
@@ -171,7 +186,9 @@ class Bench:
 
     @contextlib.contextmanager
     def simulator(self, name, devices, **down):
-        simulator = Simulator(self.work, name, devices=devices, seconds=self.args.seconds * 3 + 120, **down)
+        live = ["--live"] if self.args.values == "live" else []
+        simulator = Simulator(self.work, name, devices=devices, seconds=self.args.seconds * 3 + 120, extra=live,
+                              **down)
         try:
             yield simulator
         finally:
@@ -389,6 +406,7 @@ def main():
           f"Qt {package_version('qt6-base-dev')}, mbpoll {package_version('mbpoll')}")
     extra = "".join(f" with {k}={v}" for k, v in args.env.items())
     print(f"build: {args.build}; program: {args.program}{extra}")
+    print(f"values: {args.values}, {changed_cells(args.values == 'live')} changed cells a second")
     print(f"logs: {work}")
     print(f"load average at the start: {load()}", flush=True)
     bench = Bench(args, pathlib.Path(work))

@@ -13,6 +13,10 @@
 //   2        sawtooth     (floor(t) + 33*d) mod 100
 //   3..9     fixed        100*(d+1) + address   (103..109, 203..209, ...)
 //   10..9999 fixed        10000*d + address
+// With --live, for the benchmarks, every fourth register from 2 on (2, 6,
+// 10, ...) changes every second, and so does the counter: register a >= 6
+// of them reads (10000*d + a + floor(t)) mod 65536, and the sine holds its
+// value of t = 0, so that exactly these registers change, once a second.
 // Registers 0..2 are rewritten before every answer; a write to any other
 // register (functions 6 and 16) is kept.  Reads beyond 9999 get exception 2
 // (illegal data address), as libmodbus answers them; a quantity the Modbus
@@ -78,12 +82,13 @@ struct Options {
   int hanging = 0;   // how many ports to hold whose connects hang
   std::optional<double> closeAfter;  // seconds a connection lasts
   bool singleClient = false;
+  bool live = false;
 };
 
 void printUsage(std::FILE* to) {
   std::fprintf(to,
       "usage: rtu-sim [--port PORT]... [PORT]... [--seconds N] [--delay-ms N] [--first-device D] [--verbose]\n"
-      "               [--log FILE] [--refusing]... [--hanging]... [--close-after N] [--single-client]\n"
+      "               [--log FILE] [--refusing]... [--hanging]... [--close-after N] [--single-client] [--live]\n"
       "  Serves Modbus TCP holding registers 0..9999 on 127.0.0.1 at each PORT\n"
       "  (0 picks a free port). Prints \"listening on 127.0.0.1:PORT\" per port.\n"
       "  --seconds N    stop by itself after N seconds\n"
@@ -100,6 +105,8 @@ void printUsage(std::FILE* to) {
       "  --close-after N  close every connection N seconds after accepting it\n"
       "  --single-client  serve one client per port at a time; reset any other at\n"
       "                 once and print \"turned away a client on 127.0.0.1:PORT\"\n"
+      "  --live         every fourth register from 2 on changes every second, the\n"
+      "                 sine holds still (live values for the benchmarks)\n"
       "  --bind ADDR    only 127.0.0.1 is accepted: the simulator serves loopback only\n",
       kMaxDelayMs);
 }
@@ -160,6 +167,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       (arg == "--seconds" ? options.seconds : options.closeAfter) = seconds;
     } else if (arg == "--single-client") {
       options.singleClient = true;
+    } else if (arg == "--live") {
+      options.live = true;
     } else if (arg == "--delay-ms") {
       auto text = value();
       auto delay = text ? parseInteger(*text, 0, kMaxDelayMs) : std::nullopt;
@@ -273,10 +282,13 @@ void fillFixedRegisters(Device& device) {
     regs[address] = static_cast<uint16_t>(10000 * device.index + address);
 }
 
-void refreshChangingRegisters(Device& device, double elapsedSeconds) {
+void refreshChangingRegisters(Device& device, double elapsedSeconds, bool live) {
   uint16_t* regs = device.map->tab_registers;
   const auto wholeSeconds = static_cast<long long>(elapsedSeconds);
-  const double phase = elapsedSeconds / 60.0 + device.index / 3.0;
+  const double phase = (live ? 0.0 : elapsedSeconds / 60.0) + device.index / 3.0;
+  if (live)
+    for (int address = 6; address < kRegisterCount; address += 4)
+      regs[address] = static_cast<uint16_t>(10000LL * device.index + address + wholeSeconds);
   regs[0] = static_cast<uint16_t>(1000LL * device.index + wholeSeconds);
   regs[1] = static_cast<uint16_t>(std::lround(1000.0 + 1000.0 * std::sin(2.0 * std::numbers::pi * phase)));
   regs[2] = static_cast<uint16_t>((wholeSeconds + 33LL * device.index) % 100);
@@ -517,7 +529,7 @@ class Simulator {
       while (!client.closed && !client.pending.empty() && client.pending.front().due <= now) {
         const PendingAnswer& answer = client.pending.front();
         Device& device = *client.device;
-        refreshChangingRegisters(device, elapsed);
+        refreshChangingRegisters(device, elapsed, options_.live);
         modbus_t* ctx = device.ctx.get();
         modbus_set_socket(ctx, client.fd);
         const int header = modbus_get_header_length(ctx);

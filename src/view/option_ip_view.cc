@@ -18,6 +18,7 @@
 #include "view/color_mapping.h"
 #include "view/progress_bar_view.h"
 #include "view/results_table_view.h"
+#include "view/text_box_edit.h"
 #include "view/widget_sync.h"
 #include "view/window_font.h"
 
@@ -239,7 +240,7 @@ void OptionIPView::mirrorLabel(const Label& label, const QString& name) {
 }
 
 void OptionIPView::mirrorTextBox(TextBox& box, const QString& name) {
-  auto* edit = new QLineEdit(parentFor(box));
+  auto* edit = new TextBoxEdit(parentFor(box));
   edit->setStyle(CachedPanelStyle::instance());
   connect(edit, &QLineEdit::textEdited, this, [&box](const QString& text) { box.setText(text.toStdString()); });
   addMirror(box, edit, name, [edit, &box](WidgetSync& s) {

@@ -1,12 +1,34 @@
 #include "view/results_table_view.h"
 
 #include <QHeaderView>
+#include <QPaintEvent>
+#include <QProxyStyle>
 
 #include <vector>
 
 #include "view/results_cell_delegate.h"
 
 namespace rtupoll {
+
+namespace {
+
+// The application's style, with no grid colour while the table repaints
+// only the inside of cells.
+class GridStyle : public QProxyStyle {
+ public:
+  explicit GridStyle(const ResultsTableView& table) : table_(table) {}
+
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == SH_Table_GridLineColor && widget == &table_ && table_.paintingInsideCells()) return 0;
+    return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+
+ private:
+  const ResultsTableView& table_;
+};
+
+}  // namespace
 
 ResultsTableView::ResultsTableView(const ResultsTable& table, TwipScale scale, QWidget* parent)
     : QTableWidget(parent), table_(table), scale_(scale) {
@@ -25,6 +47,9 @@ ResultsTableView::ResultsTableView(const ResultsTable& table, TwipScale scale, Q
   setWordWrap(false);
   setTabKeyNavigation(false);
   setItemDelegate(new ResultsCellDelegate(this));
+  auto* grid_style = new GridStyle(*this);
+  grid_style->setParent(this);
+  setStyle(grid_style);
   WidgetSync everything(WidgetSync::Mode::kApply);
   syncFrom(everything, 0);
 }
@@ -42,6 +67,19 @@ void ResultsTableView::syncFrom(WidgetSync& sync, std::uint64_t since) {
     for (const int c : cols)
       if (table_.cellRevision(r, c) > since) syncCell(sync, r, c);
   }
+}
+
+void ResultsTableView::paintEvent(QPaintEvent* event) {
+  // Each rectangle inside one cell: a cell's visual rectangle leaves out
+  // its grid lines.
+  inside_cells_ = showGrid();
+  for (const QRect& rect : event->region()) {
+    if (!inside_cells_) break;
+    const QModelIndex cell = indexAt(rect.topLeft());
+    inside_cells_ = cell.isValid() && visualRect(cell).contains(rect);
+  }
+  QTableWidget::paintEvent(event);
+  inside_cells_ = false;
 }
 
 void ResultsTableView::syncShape(WidgetSync& sync) {

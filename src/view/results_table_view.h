@@ -5,6 +5,12 @@
 // they stay in place when the grid scrolls, drawn as headers and always
 // empty; model row r and column c (both from 1) show at table row r - 1 and
 // column c - 1. Nothing can be edited.
+//
+// Qt's table draws the grid lines of every row and column that a repainted
+// rectangle reaches, for each rectangle of the region, about 5k
+// instructions a line, even where the rectangle is the inside of one cell
+// (a changed value) and each line falls outside it. Such a repaint gets a
+// transparent grid colour, which Qt's line drawing skips at once.
 
 #include <QTableWidget>
 
@@ -24,12 +30,19 @@ class ResultsTableView : public QTableWidget {
   // every cell that changed after revision `since` of the window.
   void syncFrom(WidgetSync& sync, std::uint64_t since);
 
+  // Whether the repaint under way lies inside cells, off every grid line.
+  bool paintingInsideCells() const { return inside_cells_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
  private:
   void syncShape(WidgetSync& sync);
   void syncCell(WidgetSync& sync, int row, int col);
 
   const ResultsTable& table_;
   TwipScale scale_;
+  bool inside_cells_ = false;
 };
 
 }  // namespace rtupoll

@@ -7,20 +7,25 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPaintEvent>
 #include <QScreen>
 #include <QStyledItemDelegate>
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
 #include <vector>
 
 #include "qt/support/loopback.h"
 #include "qt/support/window_in_folder.h"
+#include "support/comma_locale.h"
 #include "view/cached_panel_style.h"
 #include "view/color_mapping.h"
 #include "view/option_ip_view.h"
 #include "view/results_table_view.h"
+#include "view/text_box_edit.h"
 #include "view/window_font.h"
 #include "window/colors.h"
 
@@ -98,11 +103,14 @@ TEST_F(StyleTest, ATextBoxFramedFromItsPictureLooksAsTheStyleDrawsIt) {
     for (const Color background : backgrounds)
       for (const bool enabled : {true, false}) {
         QLineEdit styled(&top);
-        QLineEdit pictured(&top);
+        TextBoxEdit pictured(&top);
         pictured.setStyle(CachedPanelStyle::instance());
-        for (QLineEdit* edit : {&styled, &pictured}) {
+        // The data line's digits drawn from their glyphs, and a text wider
+        // than the box, QLineEdit's own.
+        const char* text = enabled ? ",1>>,1045,2>>,???" : ",65535>>,40001,-1,2>>,???,11,1111111111111111111";
+        for (QLineEdit* edit : {static_cast<QLineEdit*>(&styled), static_cast<QLineEdit*>(&pictured)}) {
           edit->setGeometry(scale.rect(size));
-          edit->setText(",1>>,1045,2>>,???");
+          edit->setText(text);
           QPalette palette = edit->palette();
           palette.setColor(QPalette::Base, toQColor(background, QApplication::palette(edit)));
           edit->setPalette(palette);
@@ -126,13 +134,15 @@ TEST_F(StyleTest, AResultsCellLooksAsTheStyleDrawsIt) {
   model.setColWidth(0, 400);
   model.setRowHeight(300);
   for (int c = 1; c < 20; ++c) model.setColWidth(c, 800);
-  const char* texts[] = {"65535", "0", "11", "???", "1>>", "40001>>", "1045", "-1,5", "WWWWWWWWWWWW", "ÄÖÜ", "two\nlines"};
+  const char* texts[] = {"65535",  "0",    "11",           "???", "1>>",       "40001>>", "65535>>",
+                         "1045",   "-1,5", "WWWWWWWWWWWW", "ÄÖÜ", "two\nlines", "1111111111111"};
   int next = 0;
   for (int r = 1; r < 30; ++r)
     for (int c = 1; c < 30; ++c) model.setText(r, c, texts[next++ % std::size(texts)]);
   ResultsTableView quick(model, scale, &top);
   ResultsTableView styled(model, scale, &top);
   styled.setItemDelegate(new QStyledItemDelegate(&styled));
+  styled.setStyle(nullptr);  // the application's style itself, grid lines and all
   for (ResultsTableView* table : {&quick, &styled}) table->setGeometry(scale.rect({4200, 2400, 9615, 3615}));
   EXPECT_EQ(differingPixels(shot(&quick), shot(&styled)), 0);
 
@@ -148,6 +158,22 @@ TEST_F(StyleTest, AResultsCellLooksAsTheStyleDrawsIt) {
   EXPECT_EQ(differingPixels(scrolled(&quick, true), scrolled(&styled, true)), 0);
   top.setEnabled(false);
   EXPECT_EQ(differingPixels(shot(&quick), shot(&styled)), 0);
+  top.setEnabled(true);
+
+  // Under a decimal comma ("1,5"), in the C library and in Qt.
+  const testing::CommaLocale comma;
+  ASSERT_EQ(comma.missing(), "");
+  const std::string before = std::setlocale(LC_ALL, nullptr);
+  const QLocale qt_before;
+  std::setlocale(LC_ALL, testing::CommaLocale::kName);
+  QLocale::setDefault(QLocale(QLocale::Indonesian, QLocale::Indonesia));
+  quick.clearSelection();
+  styled.clearSelection();
+  quick.scrollToTop();
+  styled.scrollToTop();
+  EXPECT_EQ(differingPixels(shot(&quick), shot(&styled)), 0);
+  QLocale::setDefault(qt_before);
+  std::setlocale(LC_ALL, before.c_str());
 }
 
 class ScreenTest : public ::testing::Test, protected WindowInFolder {
