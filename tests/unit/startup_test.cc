@@ -5,6 +5,8 @@
 namespace rtupoll::testing {
 namespace {
 
+using testing::VirtualFiles;
+
 class StartUpTest : public WindowFixture {
  protected:
   void expectCaptions(int r, const std::vector<std::string>& captions) {
@@ -108,10 +110,47 @@ TEST_F(StartUpTest, ClosingWritesTheSettingsOnceWithTheConnectButtonsState) {
 
 TEST_F(StartUpTest, ReadsTheSettingsFileOnceAndRemovesTheLeftoversOfKilledRuns) {
   writeSettings({false, false, false}, {{"1", "1", 0}});
-  for (const char* name : {"setting.ini.tmp-1-0", "data.csv.tmp-20-7", "data.csv.old"}) folder.write(name, "");
+  for (const char* name : {"setting.ini.tmp-1-0", "data.csv.tmp-20-7", "data.csv.old", "rtupoll.lock"})
+    folder.write(name, "");
   start();
   EXPECT_EQ(env.files().readCount(folder.file("setting.ini")), 1);
-  EXPECT_EQ(env.files().listFolder(folder.path()), (std::vector<std::string>{"data.csv.old", "setting.ini"}));
+  EXPECT_EQ(env.files().listFolder(folder.path()),
+            (std::vector<std::string>{"data.csv.old", "rtupoll.lock", "setting.ini"}));
+}
+
+// A save that fails leaves the old file, says why in one line, and leaves
+// the operator's message; a file made read-only is left with one line.
+TEST_F(StartUpTest, ASaveThatFailsIsToldOnceAndLeavesTheOldFile) {
+  using Op = VirtualFiles::Op;
+  struct Fault {
+    Op op;
+    FileError error;
+    const char* told;  // the line on standard error, after the path
+    bool message;
+  };
+  const Fault faults[] = {
+      {Op::kCreate, FileError::kNoSpace, ": the disk is full; the file was left as it was", true},
+      {Op::kRename, FileError::kDenied, ": permission denied; the file was left as it was", true},
+      {Op::kCreate, FileError::kReadOnly, " is read-only; the set-up of this run is not saved", false},
+  };
+  const std::string path = folder.file("setting.ini");
+  start();
+  for (const Fault& fault : faults) {
+    folder.write("setting.ini", "old");
+    if (fault.error == FileError::kReadOnly)
+      env.files().setReadOnly(path, true);
+    else
+      env.files().fail(fault.op, path, fault.error);
+    w.settingsNotSaved.clear();
+    shutDown(w);
+    env.files().clearFaults();
+    env.files().setReadOnly(path, false);
+    EXPECT_EQ(folder.read("setting.ini"), "old");
+    ASSERT_FALSE(env.warnings().empty());
+    EXPECT_EQ(env.warnings().back(), (fault.message ? "the set-up was not saved to " : "") + path + fault.told);
+    EXPECT_EQ(w.settingsNotSaved.find(path) != std::string::npos, fault.message) << fault.told;
+  }
+  EXPECT_EQ(env.warnings().size(), std::size(faults));
 }
 
 // A slot saved at the last close stays saved whenever the window closes:
