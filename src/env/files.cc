@@ -15,7 +15,7 @@ const char* describe(FileError error) {
     case FileError::kBusy: return "another program has the file open";
     case FileError::kFailed: break;
   }
-  return "the system refused the write";
+  return "the system reported an error";
 }
 
 }  // namespace rtupoll
