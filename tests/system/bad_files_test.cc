@@ -2,8 +2,8 @@
 // machine can hold: a FIFO, a link to a device or to itself, a sparse
 // gigabyte, lines of 10,000 characters, files linked from elsewhere, and a
 // program folder the program may not write. It starts, polls and closes in
-// order; writes that cannot be made fail silently and leave the old files
-// whole; nothing hangs. The window's start-up on such files in the test's
+// order; writes that cannot be made fail, are told in one line on standard
+// error and leave the old files whole; nothing hangs. The window's start-up on such files in the test's
 // own process is in tests/qt/bad_files_startup_test.cc.
 
 #include <gtest/gtest.h>
