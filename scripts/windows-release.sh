@@ -14,7 +14,9 @@
 #    the ZIP polls three simulated devices (rtu-sim, the Linux one), closing
 #    its window saves the set-up, the installer installs, runs and uninstalls
 #    keeping the set-up, the core's Windows check passes
-#    (scripts/windows-check.sh), and a silently dead link shows "???".
+#    (scripts/windows-check.sh), a silently dead link shows "???", a second
+#    start from a running poller's folder is refused, and a reader holding
+#    data.csv open does not keep it stale once it lets go.
 #
 # Everything goes to build/windows-release/, the ZIP, the installer and a
 # screenshot of the window under Wine at its top. Installs the Debian

@@ -3,8 +3,10 @@
 network namespace with loopback only: the portable ZIP polls three
 simulated devices, closing its window saves the set-up, the installer
 installs and uninstalls for the user, the core's Windows check passes, a
-silently dead link shows "???", and a device that closes its connections
-is connected again. Prints what it measured.
+silently dead link shows "???", a device that closes its connections
+is connected again, a second start from a running poller's folder ends at
+once, and a reader holding data.csv does not stop polling or keep the file
+stale once it lets go. Prints what it measured.
 
 Run by scripts/windows-release.sh after it has built the ZIP, the installer
 and rtu-sim; needs root (network namespaces, nftables).
@@ -307,6 +309,114 @@ def a_closing_device_comes_back(prefix, folder, work, report):
         field.close()
 
 
+# A second start from a running poller's folder ends within this long
+# (Wine's own start of a program is most of it).
+SECOND_START_WITHIN = 10
+# A reader holds data.csv open, without letting it be deleted, this long;
+# data.csv is written again within FRESH_AFTER_RELEASE of its letting go.
+HOLD_SECONDS = 3
+FRESH_AFTER_RELEASE = 1.0
+# The reader: opens data.csv as many Windows programs do (share read and
+# write, not delete), says so, holds it, closes it and says so.
+HOLDER_SOURCE = r"""
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 3) return 2;
+  HANDLE file = CreateFileW(argv[1], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  printf("held\n");
+  fflush(stdout);
+  Sleep((DWORD)_wtoi(argv[2]) * 1000);
+  CloseHandle(file);
+  printf("released\n");
+  fflush(stdout);
+  return 0;
+}
+"""
+
+
+def start_polling(prefix, folder, field, devices):
+    """rtupoll.exe from folder with the devices saved, once all their values are in data.csv."""
+    program = WineProgramFolder(prefix, folder)
+    launched = time.time()
+    field.start([(device, True) for device in devices],
+                [Read(0, 1, 3), Read(1, 1, 3), Read(2, 1, 3), Read(0, 1, 2), Read(1, 1, 2)], program=program)
+    wait_all_fresh(field, devices, launched, FIRST_VALUES_WITHIN)
+    return program
+
+
+def a_second_start_is_refused(prefix, folder, work, devices, report):
+    step("A second start from the folder of a running poller ends at once and writes nothing")
+    field = Field(work / "second-start-run", LIFETIME)
+    program = start_polling(prefix, folder, field, devices)
+    try:
+        check((folder / "rtupoll.lock").is_file(), "no rtupoll.lock in the folder of the running program")
+        settings = folder / "setting.ini"
+        before = (settings.read_bytes(), settings.stat().st_mtime_ns)
+        began = time.monotonic()
+        second = subprocess.run(["wine", prefix.windows_path(folder / "rtupoll.exe")], env=prefix.env,
+                                capture_output=True, text=True, timeout=60, check=False)
+        seconds = time.monotonic() - began
+        told = [line for line in second.stderr.splitlines() if line.startswith("rtupoll: ")]
+        check(second.returncode == 0, f"the second start ended with {second.returncode}")
+        check(seconds < SECOND_START_WITHIN, f"the second start took {seconds:.1f} s")
+        check(len(told) == 1 and "already running from" in told[0], f"the second start said {told}")
+        check((settings.read_bytes(), settings.stat().st_mtime_ns) == before, "the second start wrote setting.ini")
+        check(program.child.running(), "the first run ended")
+        check(not field.bad_values(since=time.time() - 3), "the first run stopped polling")
+        report(f"second start from the same folder: exit {second.returncode} in {seconds:.2f} s, "
+               f"stderr {told[0]!r}; setting.ini untouched, the first run polls on")
+    finally:
+        program.close()
+        field.close()
+
+
+def data_inode(path):
+    try:
+        return path.stat().st_ino
+    except FileNotFoundError:
+        return None
+
+
+def a_held_data_file_is_written_once_let_go(prefix, folder, work, devices, report):
+    step(f"A reader that holds data.csv for {HOLD_SECONDS} s without delete sharing: "
+         f"polling goes on, data.csv is fresh within {FRESH_AFTER_RELEASE} s of its letting go")
+    source = work / "holder.c"
+    source.write_text(HOLDER_SOURCE)
+    holder = work / "holder.exe"
+    processes.run(["x86_64-w64-mingw32-gcc", "-municode", "-O2", "-o", holder, source])
+    field = Field(work / "held-run", LIFETIME)
+    program = start_polling(prefix, folder, field, devices)
+    data = folder / "data.csv"
+    try:
+        reader = subprocess.Popen(["wine", prefix.windows_path(holder), prefix.windows_path(data), str(HOLD_SECONDS)],
+                                  env=prefix.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        check(reader.stdout.readline().strip() == "held", "the reader could not open data.csv")
+        held = time.time()
+        held_inode = data.stat().st_ino
+        check(reader.stdout.readline().strip() == "released", "the reader did not let go")
+        released = time.time()
+        reader.wait(30)
+        check(data.stat().st_ino == held_inode, "data.csv was replaced while the reader held it")
+        polled = min(sum(1 for q in d.requests() if held <= q.time <= released) for d in devices)
+        check(polled >= HOLD_SECONDS - 1, f"a device was asked only {polled} times while data.csv was held")
+        # Wine's ReplaceFileW moves the old file aside first: for a moment
+        # there is no data.csv at all.
+        while data_inode(data) in (held_inode, None) and time.time() - released < 5:
+            time.sleep(0.01)
+        fresh = time.time() - released
+        check(fresh <= FRESH_AFTER_RELEASE, f"data.csv was written again {fresh:.2f} s after the reader let go")
+        report(f"a reader held data.csv {released - held:.1f} s without delete sharing: data.csv stayed whole, "
+               f"every device was asked at least {polled} times meanwhile, data.csv was written "
+               f"{fresh:.2f} s after the reader let go")
+    finally:
+        program.close()
+        field.close()
+
+
 def main():
     args = arguments()
     # A timeout's SIGTERM ends the check in order: its Wine prefix, servers
@@ -335,6 +445,8 @@ def main():
         the_core_check_passes(args, report)
         a_dead_link_shows_unknown(prefix, folder, work, devices, report)
         a_closing_device_comes_back(prefix, folder, work, report)
+        a_second_start_is_refused(prefix, folder, work, devices, report)
+        a_held_data_file_is_written_once_let_go(prefix, folder, work, devices, report)
     finally:
         if devices_field:
             devices_field.close()

@@ -42,6 +42,21 @@ void startUp(OptionIP& w) {
   w.bar[0].setVisible(true);
 }
 
-void shutDown(OptionIP& w) { save(w); }
+// A set-up that cannot be saved is told: on standard error always, and in
+// the window (by the view, if somebody is there to read it) with the
+// message kept here. The old file stays as it was. A setting.ini made
+// read-only is the owner's way of keeping a set-up: one line says so.
+void shutDown(OptionIP& w) {
+  const FileError error = save(w);
+  if (error == FileError::kNone) return;
+  const std::string path = settingsPath(w.env());
+  if (error == FileError::kReadOnly) {
+    w.env().warn(path + " is read-only; the set-up of this run is not saved");
+    return;
+  }
+  w.env().warn("the set-up was not saved to " + path + ": " + describe(error) + "; the file was left as it was");
+  w.settingsNotSaved = std::string("The set-up could not be saved.\n\nFile: ") + path + "\nReason: " +
+                       describe(error) + "\n\nThe file was left as it was.";
+}
 
 }  // namespace rtupoll

@@ -8,6 +8,7 @@ namespace rtupoll {
 // from the settings file, writes the register captions and starts the
 // reload sequence.
 void startUp(OptionIP& w);
-// The window's unload handler: writes the settings back; never refuses.
+// The window's unload handler: writes the settings back, and tells when it
+// cannot; never refuses.
 void shutDown(OptionIP& w);
 }  // namespace rtupoll

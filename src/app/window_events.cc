@@ -21,6 +21,7 @@ WindowEvents::WindowEvents(OptionIP& w) : w_(w) {
     print_click(w);
   });
   w.Timer4.setOnTick([&w] { pollStep(w); });
+  w.tDataRetry.setOnTick([&w] { retryDataFile(w); });
 
   // Event                             handler
   for (int i = 0; i < kSlots; ++i) {

@@ -29,15 +29,16 @@ bool isTemporaryOf(std::string_view candidate, std::string_view name) {
 
 }  // namespace
 
-bool replaceFile(Files& files, const std::string& path, std::string_view bytes, Durability durability) {
+FileError replaceFile(Files& files, const std::string& path, std::string_view bytes, Durability durability) {
   // A link stays a link: the file it points to is replaced, in its own folder.
   const auto target = files.resolveLinks(path);
-  if (!target) return false;
+  if (!target) return FileError::kMissing;
   // Only a regular file is replaced, and only one the user may write: a
   // read-only file keeps its content, as under a writer that rewrites the
   // file in place.
   const FileStatus status = files.fileStatus(*target);
-  if (status.exists && (!status.regular || !status.writable)) return false;
+  if (status.exists && !status.regular) return FileError::kNotAFile;
+  if (status.exists && !status.writable) return FileError::kReadOnly;
   const bool flush = durability == Durability::kFlushed;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const std::string temp = temporaryName(files, *target);
@@ -47,14 +48,13 @@ bool replaceFile(Files& files, const std::string& path, std::string_view bytes, 
     // written (a folder the user may not write): rewrite it in place, as the
     // platform's own writer would. A crash then may leave it half written;
     // that is still better than never saving.
-    if (created == FileError::kDenied && status.exists)
-      return files.overwriteFile(*target, bytes, flush) == FileError::kNone;
-    if (created != FileError::kNone) return false;
-    if (files.renameFile(temp, *target) == FileError::kNone) return true;
-    files.removeFile(temp);
-    return false;
+    if (created == FileError::kDenied && status.exists) return files.overwriteFile(*target, bytes, flush);
+    if (created != FileError::kNone) return created;
+    const FileError renamed = files.renameFile(temp, *target);
+    if (renamed != FileError::kNone) files.removeFile(temp);
+    return renamed;
   }
-  return false;
+  return FileError::kExists;
 }
 
 void removeLeftoverTemporaries(Files& files, const std::string& folder, std::initializer_list<std::string_view> names) {

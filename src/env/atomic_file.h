@@ -7,8 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "env/files.h"
+
 namespace rtupoll {
-class Files;
 
 enum class Durability {
   // Flushed to the disk before it replaces the old file: a power loss
@@ -27,9 +28,11 @@ enum class Durability {
 // leads nowhere is not written through. Only a regular file the user may
 // write is replaced. Where no file can be made in the folder, a file the
 // user may write is rewritten in place instead. On failure the old file
-// stays as it was and no temporary file is left behind.
-bool replaceFile(Files& files, const std::string& path, std::string_view bytes,
-                 Durability durability = Durability::kFlushed);
+// stays as it was and no temporary file is left behind, and the result
+// says why: kReadOnly for a file the user may not write, kMissing for a
+// link that leads nowhere, or the error of the step that failed.
+FileError replaceFile(Files& files, const std::string& path, std::string_view bytes,
+                      Durability durability = Durability::kFlushed);
 
 // Removes the temporary files of the named files in the folder that a run
 // killed between writing and renaming left behind; nothing else.

@@ -86,6 +86,9 @@ class Env {
   virtual std::string programFolder() const = 0;
   // The decimal separator of the user's number format.
   virtual char decimalSeparator() const = 0;
+  // One line, without its line end, for whoever watches the program's
+  // standard error: a failure the operator must hear of even with no window.
+  virtual void warn(const std::string& line) = 0;
 };
 
 }  // namespace rtupoll

@@ -24,8 +24,13 @@ enum class FileError {
   kDenied,    // the permissions forbid it
   kNoSpace,   // the disk is full; the write could not be completed
   kExists,    // a new file was asked for and the name is taken
+  kReadOnly,  // the file is marked read-only: left alone, by the owner's choice
+  kBusy,      // another program holds the file open and will not let it be replaced
   kFailed,    // anything else
 };
+
+// The error in words, for a person: "permission denied", "the disk is full".
+const char* describe(FileError error);
 
 // What is at a path, following symbolic links.
 struct FileStatus {

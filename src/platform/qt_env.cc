@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 
 #include "env/timer_bursts.h"
 #include "platform/qt_socket.h"
@@ -95,6 +96,11 @@ char QtEnv::decimalSeparator() const {
   // (Arabic, Persian) cannot occur in it.
   if (point.isEmpty() || point.front().unicode() > 0x7F) return '.';
   return static_cast<char>(point.front().unicode());
+}
+
+void QtEnv::warn(const std::string& line) {
+  std::fprintf(stderr, "rtupoll: %s\n", line.c_str());
+  std::fflush(stderr);
 }
 
 }  // namespace rtupoll

@@ -22,6 +22,7 @@ class QtEnv : public Env {
   Files& files() override { return files_; }
   std::string programFolder() const override;
   char decimalSeparator() const override;
+  void warn(const std::string& line) override;
 
  private:
   SystemFiles files_;

@@ -156,8 +156,11 @@ FileError SystemFiles::removeFile(const std::string& path) {
 FileStatus SystemFiles::fileStatus(const std::string& path) const {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) return {};
-  // The superuser may write anything, as with any writer.
-  return {true, S_ISREG(status.st_mode), ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0};
+  // The superuser may write anything, as with any writer. A file system
+  // mounted read-only (a read-only share) is no choice made on the file:
+  // the write finds it out, and fails as one that must be told.
+  const bool writable = ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 || errno == EROFS;
+  return {true, S_ISREG(status.st_mode), writable};
 }
 
 std::optional<std::string> SystemFiles::resolveLinks(const std::string& path) const {

@@ -55,6 +55,11 @@ FileError fromError(DWORD error) {
     case ERROR_HANDLE_DISK_FULL: return FileError::kNoSpace;
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS: return FileError::kExists;
+    // Another program holds the file open without letting it be deleted
+    // (ReplaceFileW gives the last when it cannot take the old file away).
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED: return FileError::kBusy;
     default: return FileError::kFailed;
   }
 }

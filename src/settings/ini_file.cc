@@ -189,13 +189,21 @@ std::string withIniValue(std::string_view text, std::string_view section, std::s
   return spliced(text, after, after, {entry(key)});
 }
 
+namespace {
+
+// A missing file reads as an empty one.
+FileError readIniBytes(Env& env, const std::string& path, std::size_t limit, std::string& bytes) {
+  const FileError error = env.files().readFile(path, limit, bytes);
+  if (error == FileError::kMissing) bytes.clear();
+  return error == FileError::kMissing ? FileError::kNone : error;
+}
+
+}  // namespace
+
 std::optional<std::string> readIniFile(Env& env, const std::string& path, std::size_t limit) {
   std::string bytes;
-  switch (env.files().readFile(path, limit, bytes)) {
-    case FileError::kNone: return bytes;
-    case FileError::kMissing: return std::string();
-    default: return std::nullopt;
-  }
+  if (readIniBytes(env, path, limit, bytes) != FileError::kNone) return std::nullopt;
+  return bytes;
 }
 
 std::string iniString(const std::optional<std::string>& file, std::string_view section, std::string_view key,
@@ -209,14 +217,14 @@ std::string iniString(const std::optional<std::string>& file, std::string_view s
   return cp1252ToUtf8(bytes);
 }
 
-bool writeIniStrings(Env& env, const std::string& path, std::size_t limit, std::string_view section,
-                     const std::vector<IniEntry>& entries) {
-  auto text = readIniFile(env, path, limit);
-  if (!text) return false;
+FileError writeIniStrings(Env& env, const std::string& path, std::size_t limit, std::string_view section,
+                          const std::vector<IniEntry>& entries) {
+  std::string text;
+  if (const FileError read = readIniBytes(env, path, limit, text); read != FileError::kNone) return read;
   const std::string section_bytes = utf8ToCp1252(section);
   for (const IniEntry& entry : entries)
-    *text = withIniValue(*text, section_bytes, utf8ToCp1252(entry.key), utf8ToCp1252(entry.value));
-  return replaceFile(env.files(), path, *text);
+    text = withIniValue(text, section_bytes, utf8ToCp1252(entry.key), utf8ToCp1252(entry.value));
+  return replaceFile(env.files(), path, text);
 }
 
 }  // namespace rtupoll

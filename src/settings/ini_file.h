@@ -36,6 +36,8 @@
 #include <string_view>
 #include <vector>
 
+#include "env/files.h"
+
 namespace rtupoll {
 
 // The reader had a buffer of 255 bytes, one of them for the closing zero.
@@ -62,12 +64,12 @@ struct IniEntry {
 // Stores the values under their keys, in their order, creating the file,
 // the section or a key as needed, in one replacement of the file: a failure
 // or a crash leaves the old file, never a mix. CR and LF are dropped from a
-// value (a value cannot add lines), and it ends at a zero byte. False when
-// the file cannot be read (as readIniFile) or written; a file that cannot
-// be read is never written. Names are plain words: no line break, '=', '['
-// or ']'.
-bool writeIniStrings(Env& env, const std::string& path, std::size_t limit, std::string_view section,
-                     const std::vector<IniEntry>& entries);
+// value (a value cannot add lines), and it ends at a zero byte. The error
+// that kept the file from being read (as readIniFile) or written, if any; a
+// file that cannot be read is never written. Names are plain words: no line
+// break, '=', '[' or ']'.
+FileError writeIniStrings(Env& env, const std::string& path, std::size_t limit, std::string_view section,
+                          const std::vector<IniEntry>& entries);
 
 // The same on the file's bytes: the stored value (without a length limit),
 // or nothing when the section or the key is missing.

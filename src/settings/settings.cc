@@ -31,12 +31,12 @@ void loadSettings(OptionIP& w) {
 // The 24 keys go into the file in one replacement, as if written one by one:
 // a crash or a kill in the middle leaves the old set-up or the new, never a
 // mix, and the disk is flushed once rather than 24 times.
-void save(OptionIP& w) {
+FileError save(OptionIP& w) {
   std::vector<IniEntry> entries;
   for (const SettingGroup& group : kSettingGroups)
     for (int k = 0; k < group.count; ++k)
       entries.push_back({settingKey(group, k), group.text(w, static_cast<std::size_t>(k))});
-  writeIniStrings(w.env(), settingsPath(w.env()), kLargestSettingsFile, kSettingsSection, entries);
+  return writeIniStrings(w.env(), settingsPath(w.env()), kLargestSettingsFile, kSettingsSection, entries);
 }
 
 }  // namespace rtupoll

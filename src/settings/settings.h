@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "env/files.h"
+
 namespace rtupoll {
 class Env;
 class OptionIP;
@@ -33,6 +35,7 @@ std::string readSetting(const std::optional<std::string>& file, const std::strin
 // savedConnectState, in table order, each applied before the next is taken.
 void loadSettings(OptionIP& w);
 
-// Writes the 24 keys from the window's controls, in table order.
-void save(OptionIP& w);
+// Writes the 24 keys from the window's controls, in table order; the
+// error that kept them from the file, if any.
+FileError save(OptionIP& w);
 }  // namespace rtupoll

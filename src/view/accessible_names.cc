@@ -96,6 +96,7 @@ void nameForScreenReaders(QWidget& window) {
   control(window, "lb_file")->setProperty(kSpokenCaption, "Data file");
   control(window, "txt_print")->setAccessibleName("Data line");
   control(window, "tabel")->setAccessibleName("Register values");
+  control(window, "lblFileNotice")->setProperty(kSpokenCaption, "File notice");
 }
 
 }  // namespace rtupoll

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include <algorithm>
@@ -31,6 +32,19 @@ using Nanos = RefreshPolicy::Nanos;
 Nanos monotonicNow() { return std::chrono::steady_clock::now().time_since_epoch(); }
 
 QString qt(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// A message about a failed save closes by itself after this long.
+constexpr auto kUnansweredMessage = std::chrono::seconds(60);
+
+// A zero-width space after each path separator: a line may break there.
+std::string breakableAfterSeparators(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    out += c;
+    if (c == '/' || c == '\\') out += "\u200B";
+  }
+  return out;
+}
 
 // Stands for "no entry shown" when the entries themselves are about to change.
 constexpr int kNoChoiceShown = -2;
@@ -99,6 +113,7 @@ OptionIPView::OptionIPView(OptionIP& w, WindowEvents& events, QWidget* parent)
   mirrorButton(w.cmdConnectDev, qt(w.cmdConnectDev.name()));
   mirrorButton(w.cmdRead, qt(w.cmdRead.name()));
   mirrorTable(w.tabel);
+  mirrorNotice(w.lblFileNotice);
   nameForScreenReaders(*this);
   // The window opens with no box of its own chosen: the first box in the
   // tab order is the data line, which the program rewrites every second,
@@ -183,7 +198,32 @@ void OptionIPView::showEvent(QShowEvent* event) {
 
 void OptionIPView::closeEvent(QCloseEvent* event) {
   events_.unload();
+  // Only a close from the window system (the close button, Alt+F4) has an
+  // operator behind it; a quit signal or the session's end closes at once.
+  if (event->spontaneous() && !unattended_ && !w_.settingsNotSaved.empty()) tellUnsaved();
   event->accept();
+}
+
+void OptionIPView::tellUnsaved() {
+  QMessageBox box(QMessageBox::Warning, windowTitle(), qt(w_.settingsNotSaved), QMessageBox::Ok, this);
+  box.setObjectName("settingsNotSaved");
+  // A close that nobody watches (a script's WM_CLOSE) still ends.
+  QTimer::singleShot(kUnansweredMessage, &box, &QMessageBox::accept);
+  message_ = &box;
+  box.exec();
+}
+
+void OptionIPView::closeUnattended() {
+  unattended_ = true;
+  if (message_) message_->accept();
+  close();
+}
+
+void OptionIPView::bringToFront() {
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  show();
+  raise();
+  activateWindow();
 }
 
 QWidget* OptionIPView::parentFor(const Control& control) {
@@ -236,6 +276,20 @@ void OptionIPView::mirrorLabel(const Label& label, const QString& name) {
   widget->setAutoFillBackground(true);
   addMirror(label, widget, name, [widget, &label](WidgetSync& s) {
     syncTextAndColor(s, widget, label.caption(), QPalette::Window, label.backColor());
+  });
+}
+
+// Not one of the original controls: a notice that wraps, also inside a
+// path, which has no blanks to break at, so all of it stays in its space.
+void OptionIPView::mirrorNotice(const Label& notice) {
+  auto* widget = new QLabel(parentFor(notice));
+  widget->setTextFormat(Qt::PlainText);
+  widget->setWordWrap(true);
+  widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  widget->setAutoFillBackground(true);
+  widget->setFrameShape(QFrame::Box);
+  addMirror(notice, widget, qt(notice.name()), [widget, &notice](WidgetSync& s) {
+    syncTextAndColor(s, widget, breakableAfterSeparators(notice.caption()), QPalette::Window, notice.backColor());
   });
 }
 

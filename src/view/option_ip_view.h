@@ -10,6 +10,7 @@
 // rest (a poll cycle has ended) it follows at once, and when the changes
 // came back to what the window shows, not at all.
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -25,6 +26,8 @@
 #include "view/widget_sync.h"
 #include "window/option_ip.h"
 
+class QMessageBox;
+
 namespace rtupoll {
 
 class OptionIPView : public QWidget {
@@ -37,6 +40,12 @@ class OptionIPView : public QWidget {
 
   // Copies every change of the model since the last refresh into the widgets.
   void refresh();
+  // Closes the window for a quit signal or the end of the session: nobody
+  // may be there to answer, so nothing is asked, and a message already on
+  // screen goes.
+  void closeUnattended();
+  // Brings the window to the front, for a second start from its folder.
+  void bringToFront();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -54,6 +63,9 @@ class OptionIPView : public QWidget {
   void mirrorForm();
   void mirrorFrame(const Frame& frame, const QString& name);
   void mirrorLabel(const Label& label, const QString& name);
+  void mirrorNotice(const Label& notice);
+  // After a close the operator asked for: what shut-down could not save.
+  void tellUnsaved();
   void mirrorTextBox(TextBox& box, const QString& name);
   void mirrorButton(Button& button, const QString& name);
   void mirrorComboBox(ComboBox& combo, const QString& name);
@@ -83,6 +95,8 @@ class OptionIPView : public QWidget {
   std::uint64_t seen_ = 0;     // the model's revision at the last refresh
   std::uint64_t checked_ = 0;  // and when the loop last waited
   bool wait_cursor_ = false;
+  bool unattended_ = false;
+  QPointer<QMessageBox> message_;
 };
 
 }  // namespace rtupoll

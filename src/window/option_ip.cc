@@ -27,7 +27,12 @@ Geometry shifted(Geometry g, int right, int down) { return {g.left + right, g.to
 }  // namespace
 
 OptionIP::OptionIP(Env& env)
-    : env_(env), tloading(env, 5), Timer2(env, 1000), Timer3(env, 1000), Timer4(env, 10) {
+    : env_(env),
+      tloading(env, 5),
+      Timer2(env, 1000),
+      Timer3(env, 1000),
+      Timer4(env, 10),
+      tDataRetry(env, layout::kDataRetryInterval) {
   form.setup(&feed_, "OptionIP", layout::kClientArea);
   form.setCaption(layout::kWindowCaption);
   place(feed_, Label4, layout::kLabel4);
@@ -66,6 +71,9 @@ OptionIP::OptionIP(Env& env)
   place(feed_, cmdRead, layout::kCmdRead);
   cmdRead.setVisible(false);
   place(feed_, tabel, layout::kTabel);
+  place(feed_, lblFileNotice, layout::kLblFileNotice);
+  lblFileNotice.setVisible(false);
+  lblFileNotice.setBackColor(colors::kYellow);
 }
 
 }  // namespace rtupoll

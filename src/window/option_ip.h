@@ -14,6 +14,7 @@
 #include "env/env.h"
 #include "window/control_arrays.h"
 #include "window/controls.h"
+#include "window/data_file_state.h"
 #include "window/poll_state.h"
 #include "window/results_table.h"
 #include "window/socket_slot.h"
@@ -84,6 +85,16 @@ class OptionIP {
   Timer Timer2;
   Timer Timer3;
   Timer Timer4;
+
+  // Beyond the window as designed: what the program could not write is told.
+  // The notice of a data.csv that stays unwritten, in space the other
+  // controls leave free; the timer that tries a write again which another
+  // program's open handle refused; and, after a failed save at shut-down,
+  // the message for the operator (empty when the set-up was saved).
+  Label lblFileNotice;
+  Timer tDataRetry;
+  DataFileState dataFile;
+  std::string settingsNotSaved;
 
   // Window-level variables.
   std::int16_t currentRow = 0;

@@ -56,4 +56,11 @@ inline constexpr Placement kCmdRead{"cmdRead", {10560, 1440, 975, 495}, "ReadDat
 
 inline constexpr Placement kTabel{"tabel", {4200, 2400, 9615, 3615}};
 
+// Not in the window as designed: right of the data line and the read
+// definitions, above the table, out of every other control's way.
+inline constexpr Placement kLblFileNotice{"lblFileNotice", {11640, 240, 2175, 2040}};
+// Tries within one poll second, a few times, to replace a data.csv that a
+// reader holds open.
+inline constexpr int kDataRetryInterval = 150;  // ms
+
 }  // namespace rtupoll::layout

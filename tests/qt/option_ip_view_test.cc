@@ -6,14 +6,17 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +24,12 @@
 #include "qt/support/loopback.h"
 #include "qt/support/window_in_folder.h"
 #include "view/twips.h"
+
+// Qt's own way (QtTest's) to mark an event as the window system's.
+class QSpontaneKeyEvent {
+ public:
+  static void setSpontaneous(QEvent& event) { event.setSpontaneous(); }
+};
 
 namespace rtupoll {
 namespace {
@@ -286,6 +295,28 @@ TEST_F(OptionIPViewTest, ClosingRunsShutDownAndIsNeverRefused) {
   EXPECT_TRUE(text.startsWith("[set]\r\nScon0=True\r\n")) << text.toStdString();
   EXPECT_EQ(text.count("\r\n"), 25);
   EXPECT_TRUE(view.close());
+}
+
+// A set-up that cannot be saved is told after a close from the window
+// system (the close button, Alt+F4), which has an operator behind it, in a
+// message naming the file and the reason.
+TEST_F(OptionIPViewTest, AFailedSaveIsToldInTheWindowAfterTheOperatorsClose) {
+  ASSERT_TRUE(QDir(folder.path()).mkdir("setting.ini"));  // no file can take its place
+  view.show();
+  QString told;
+  QTimer::singleShot(0, &view, [&] {
+    if (auto* box = view.findChild<QMessageBox*>("settingsNotSaved")) {
+      told = box->text();
+      box->accept();
+    }
+  });
+  QCloseEvent close;
+  QSpontaneKeyEvent::setSpontaneous(close);
+  qApp->notify(&view, &close);  // as it comes: sendEvent would clear the mark
+  EXPECT_TRUE(close.isAccepted());
+  EXPECT_TRUE(events.unloaded());
+  EXPECT_TRUE(told.contains(folder.filePath("setting.ini"))) << told.toStdString();
+  EXPECT_TRUE(told.contains("it is not a regular file")) << told.toStdString();
 }
 
 }  // namespace

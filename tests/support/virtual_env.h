@@ -108,6 +108,9 @@ class VirtualRuntime : public Env {
   void waitForEvents(Nanos deadline) override;
   std::string programFolder() const override { return program_folder_; }
   char decimalSeparator() const override { return decimal_separator_; }
+  void warn(const std::string& line) override { warnings_.push_back(line); }
+  // The lines warn() was given, oldest first.
+  const std::vector<std::string>& warnings() const { return warnings_; }
 
   // A file of the program folder, by name.
   std::string file(const std::string& name) const { return program_folder_ + "/" + name; }
@@ -147,6 +150,7 @@ class VirtualRuntime : public Env {
   std::map<std::pair<std::string, std::uint16_t>, VirtualPeer*> peers_;
   std::string program_folder_;
   char decimal_separator_;
+  std::vector<std::string> warnings_;
 };
 
 // The runtime with its files in memory, which can fail on order.

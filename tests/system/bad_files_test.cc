@@ -2,8 +2,8 @@
 // machine can hold: a FIFO, a link to a device or to itself, a sparse
 // gigabyte, lines of 10,000 characters, files linked from elsewhere, and a
 // program folder the program may not write. It starts, polls and closes in
-// order; writes that cannot be made fail silently and leave the old files
-// whole; nothing hangs. The window's start-up on such files in the test's
+// order; writes that cannot be made fail, are told in one line on standard
+// error and leave the old files whole; nothing hangs. The window's start-up on such files in the test's
 // own process is in tests/qt/bad_files_startup_test.cc.
 
 #include <gtest/gtest.h>
@@ -56,6 +56,7 @@ void makeGigabyte(const QString& path) {
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(qint64{1} << 30));
 }
+void makeFolder(const QString& path) { ASSERT_TRUE(QDir().mkdir(path)); }
 void makeLongLines(const QString& path) {
   writeFile(path, garbage(1000) + "\r\n" + QByteArray(10000, 'y') + "\r\n" +
                       iniLines({"[set]", "txtIP0=127.0.0.1", "txtIP1=127.0.0.1", "txtIP2=127.0.0.1"}));
@@ -77,6 +78,10 @@ TEST_P(BadSettingsFile, TheProgramStartsClosesAtOnceAndLeavesTheFile) {
   EXPECT_EQ(after.isFile(), before.isFile());
   EXPECT_EQ(after.size(), before.size());
   EXPECT_EQ(after.lastModified(), before.lastModified());
+  // The set-up that could not be saved is told, once, with the file's path.
+  const QStringList told = folder.toldLines();
+  ASSERT_EQ(told.size(), 1) << told.join('\n').toStdString();
+  EXPECT_TRUE(told[0].startsWith("rtupoll: the set-up was not saved to " + path + ": ")) << told[0].toStdString();
 }
 
 void PrintTo(const HostileSettingsFile& file, std::ostream* os) { *os << file.name; }
@@ -85,7 +90,8 @@ INSTANTIATE_TEST_SUITE_P(BadFiles, BadSettingsFile,
                          ::testing::Values(HostileSettingsFile{"Fifo", makeFifo},
                                            HostileSettingsFile{"LinkToDevZero", linkToDevZero},
                                            HostileSettingsFile{"LinkLoop", linkToItself},
-                                           HostileSettingsFile{"SparseGigabyte", makeGigabyte}),
+                                           HostileSettingsFile{"SparseGigabyte", makeGigabyte},
+                                           HostileSettingsFile{"Folder", makeFolder}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A file of ours with lines of 10,000 characters is read and saved: the

@@ -3,10 +3,13 @@
 // so nothing connects, and a prepared file names 127.0.0.1 only.
 
 #include <QByteArray>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
+
+#include <chrono>
 
 #include "qt/support/program_folder.h"
 
@@ -76,6 +79,38 @@ TEST(ProgramTest, AHandEditedSettingsFileIsReadAndKeptInItsOwnStyle) {
       "txtIP0=127.0.0.1\ntxtIP1=127.0.0.1\ntxtIP2=127.0.0.1\n" +
       reads + "LstIP0=2\nLstIP1=1\nLstIP2=-1\nLstIP3=0\nLstIP4=0\n";
   EXPECT_EQ(folder.read("setting.ini").toStdString(), saved.toStdString());
+}
+
+// One poller per program folder. A killed run's lock keeps no start out; a
+// second start from the folder ends within seconds, writes nothing and says
+// why in one line; a start from another folder runs beside the first.
+TEST(ProgramTest, OnePollerPerProgramFolder) {
+  const QByteArray settings = iniLines({"[set]", "txtIP0=127.0.0.1", "txtIP1=127.0.0.1", "txtIP2=127.0.0.1"});
+  ProgramFolder folder;
+  folder.write("setting.ini", settings);
+  ASSERT_TRUE(folder.start());
+  EXPECT_FALSE(folder.stopWith(SIGKILL));
+  EXPECT_TRUE(folder.files().contains("rtupoll.lock"));
+  ASSERT_TRUE(folder.start());
+
+  const QStringList before = folder.files();
+  QStringList told;
+  const auto began = std::chrono::steady_clock::now();
+  EXPECT_EQ(folder.startAgain(5, told), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(5));
+  ASSERT_EQ(told.size(), 1) << told.join('\n').toStdString();
+  const QString path = QFileInfo(folder.filePath("rtupoll")).canonicalPath();
+  EXPECT_TRUE(told[0].startsWith("rtupoll: already running from " + path + " (process ")) << told[0].toStdString();
+  EXPECT_EQ(folder.files(), before);
+  EXPECT_EQ(folder.read("setting.ini"), settings);
+
+  ProgramFolder other;
+  other.write("setting.ini", settings);
+  ASSERT_TRUE(other.start());
+  EXPECT_TRUE(other.stopWith(SIGTERM));
+  EXPECT_TRUE(folder.stopWith(SIGTERM));
+  EXPECT_FALSE(folder.files().contains("rtupoll.lock"));
+  EXPECT_TRUE(folder.toldLines().isEmpty());
 }
 
 }  // namespace

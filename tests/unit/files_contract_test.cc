@@ -29,7 +29,8 @@ class FilesContract : public ::testing::Test {
  protected:
   Files& files() { return scene.files(); }
   std::string file(const std::string& name) const { return scene.file(name); }
-  bool replace(const std::string& name, const std::string& bytes) { return replaceFile(files(), file(name), bytes); }
+  bool replace(const std::string& name, const std::string& bytes) { return why(name, bytes) == FileError::kNone; }
+  FileError why(const std::string& name, const std::string& bytes) { return replaceFile(files(), file(name), bytes); }
   // Whether a temporary file of the replacement is left in the folder.
   bool leftovers(const std::string& folder = "") const {
     for (const std::string& name : scene.names(folder))
@@ -76,7 +77,7 @@ TYPED_TEST(FilesContract, RefusesAFifoOrADeviceAtOnce) {
   const FileStatus status = this->files().fileStatus(this->scene.pipeWithoutWriter());
   EXPECT_TRUE(status.exists);
   EXPECT_FALSE(status.regular);
-  EXPECT_FALSE(replaceFile(this->files(), this->scene.pipeWithoutWriter(), "x"));
+  EXPECT_NE(replaceFile(this->files(), this->scene.pipeWithoutWriter(), "x"), FileError::kNone);
   EXPECT_FALSE(this->leftovers());
 }
 
@@ -207,7 +208,7 @@ TYPED_TEST(FilesContract, FailsWithoutTouchingAnythingWhenThePathCannotHoldAFile
   EXPECT_FALSE(this->replace("plain/setting.ini", "x"));
   EXPECT_EQ(this->scene.read("plain"), "kept");
   this->scene.makeFolder("setting.ini");  // the path names a folder: it stays one
-  EXPECT_FALSE(this->replace("setting.ini", "x"));
+  EXPECT_EQ(this->why("setting.ini", "x"), FileError::kNotAFile);
   EXPECT_EQ(this->scene.names("setting.ini"), Names{});
   EXPECT_EQ(this->scene.names(), (Names{"plain", "setting.ini"}));
 }
@@ -218,7 +219,7 @@ TYPED_TEST(FilesContract, AReadOnlyFileIsNeverWritten) {
   EXPECT_TRUE(this->files().fileStatus(this->file("setting.ini")).writable);
   this->scene.setReadOnly("setting.ini", true);
   EXPECT_FALSE(this->files().fileStatus(this->file("setting.ini")).writable);
-  EXPECT_FALSE(this->replace("setting.ini", "new"));
+  EXPECT_EQ(this->why("setting.ini", "new"), FileError::kReadOnly);
   EXPECT_EQ(this->scene.read("setting.ini"), "old");
   EXPECT_EQ(this->scene.names(), Names{"setting.ini"});
   this->scene.setReadOnly("setting.ini", false);
@@ -266,7 +267,7 @@ TYPED_TEST(FilesContract, ReplacesTheFileALinkLeadsToAndKeepsTheLink) {
 
   // A link into a folder that does not exist, or a loop: nothing is written.
   this->scene.makeLink("program/data.csv", "../nowhere/data.csv");
-  EXPECT_FALSE(this->replace("program/data.csv", "line"));
+  EXPECT_EQ(this->why("program/data.csv", "line"), FileError::kMissing);
   this->scene.makeLink("program/loop.csv", "loop.csv");
   EXPECT_FALSE(this->replace("program/loop.csv", "line"));
   EXPECT_TRUE(this->scene.isLink("program/loop.csv"));

@@ -61,7 +61,7 @@ class IniFile : public ::testing::Test {
     return iniString(readIniFile(env, path(), kNoLimit), section, key, fallback);
   }
   bool write(const std::string& key, const std::string& value, const std::string& file = "") {
-    return writeIniStrings(env, file.empty() ? path() : file, kNoLimit, "set", {{key, value}});
+    return writeIniStrings(env, file.empty() ? path() : file, kNoLimit, "set", {{key, value}}) == FileError::kNone;
   }
 
   VirtualEnv env;

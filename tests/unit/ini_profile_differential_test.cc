@@ -273,7 +273,8 @@ TEST_F(IniProfileDifferential, TheWriterWritesAsWritePrivateProfileStringA) {
     const std::string platform = "platform-" + std::to_string(i) + ".ini";
     given(ours, row.file);
     given(platform, row.file);
-    EXPECT_TRUE(writeIniStrings(env, folder.file(ours), kNoLimit, kSection, {{row.key, row.value}})) << row.name;
+    EXPECT_EQ(writeIniStrings(env, folder.file(ours), kNoLimit, kSection, {{row.key, row.value}}), FileError::kNone)
+        << row.name;
     EXPECT_TRUE(::WritePrivateProfileStringA(kSection, row.key, row.value.c_str(),
                                              windowsPath(folder.file(platform)).c_str()))
         << row.name;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <tuple>
 
 #include "support/window_fixture.h"
 
@@ -201,6 +202,41 @@ TEST_F(PollCycleTest, AReadThePollClockOvertakesShowsUnknownValuesBeforeTheLineI
     EXPECT_EQ(cell(1, 4), "1010");
   }
   EXPECT_EQ(overtaken, 20);
+}
+
+// A data.csv that cannot be written: polling goes on, and once the writes
+// have failed for 5 s in a row the window and standard error say so, once;
+// the first write that succeeds clears it. A reader that holds the file
+// open is outwaited by retries within the second, and nothing is told.
+TEST_F(PollCycleTest, ADataFileThatStaysUnwrittenIsToldAfterFiveSecondsAndClearsItself) {
+  const std::tuple<VirtualFiles::Op, FileError, std::string> faults[] = {
+      {VirtualFiles::Op::kCreate, FileError::kNoSpace, "the disk is full"},
+      {VirtualFiles::Op::kRename, FileError::kBusy, "another program has the file open"}};
+  writeSettings({false, false, false}, {{"1", "1", 0}});
+  startAndRunReload();
+  const std::string path = env.file("data.csv");
+  for (const auto& [op, error, reason] : faults) {
+    ASSERT_TRUE(env.advanceUntil([&] { return w.currentRow == 0; }, 1100ms));  // just after a tick
+    env.files().fail(op, path, error);
+    advance(5500ms);  // five failed writes, the first four seconds ago
+    EXPECT_FALSE(w.lblFileNotice.visible()) << reason;
+    advance(10s);
+    EXPECT_TRUE(w.lblFileNotice.visible() && w.Timer3.enabled()) << reason;
+    EXPECT_NE(w.lblFileNotice.caption().find(reason + ".\nOther programs read old values.\n" + path), std::string::npos);
+    EXPECT_EQ(env.warnings().back(), "cannot write " + path + ": " + reason + "; other programs read stale values");
+    env.files().clearFaults();
+    advance(1s);
+    EXPECT_FALSE(w.lblFileNotice.visible());
+    EXPECT_EQ(env.warnings().back(), path + " is written again");
+  }
+  ASSERT_EQ(env.warnings().size(), 2 * std::size(faults));
+
+  ASSERT_TRUE(env.advanceUntil([&] { return w.currentRow == 0; }, 1100ms));
+  folder.write("data.csv", "old");
+  env.files().fail(VirtualFiles::Op::kRename, path, FileError::kBusy, 4);  // the next tick's write, three retries
+  advance(1700ms);  // not yet the tick after
+  EXPECT_EQ(dataCsv(), ",1>>,???,,,,,,,,\r\n");
+  EXPECT_EQ(env.warnings().size(), 2 * std::size(faults));
 }
 
 }  // namespace

@@ -111,10 +111,32 @@ TEST_F(StartUpTest, ClosingWritesTheSettingsOnceWithTheConnectButtonsState) {
 
 TEST_F(StartUpTest, ReadsTheSettingsFileOnceAndRemovesTheLeftoversOfKilledRuns) {
   writeSettings({false, false, false}, {{"1", "1", 0}});
-  for (const char* name : {"setting.ini.tmp-1-0", "data.csv.tmp-20-7", "data.csv.old"}) folder.write(name, "");
+  for (const char* name : {"setting.ini.tmp-1-0", "data.csv.tmp-20-7", "data.csv.old", "rtupoll.lock"})
+    folder.write(name, "");
   start();
   EXPECT_EQ(env.files().readCount(folder.file("setting.ini")), 1);
-  EXPECT_EQ(env.files().listFolder(folder.path()), (std::vector<std::string>{"data.csv.old", "setting.ini"}));
+  EXPECT_EQ(env.files().listFolder(folder.path()),
+            (std::vector<std::string>{"data.csv.old", "rtupoll.lock", "setting.ini"}));
+}
+
+// A save that fails leaves the old file and is told once; a file made
+// read-only, the owner's choice, gets no message for the operator.
+TEST_F(StartUpTest, ASaveThatFailsIsToldOnceAndLeavesTheOldFile) {
+  const std::string path = folder.file("setting.ini");
+  const std::pair<FileError, std::string> faults[] = {
+      {FileError::kReadOnly, path + " is read-only; the set-up of this run is not saved"},
+      {FileError::kNoSpace, "the set-up was not saved to " + path + ": the disk is full; the file was left as it was"}};
+  start();
+  for (const auto& [error, told] : faults) {
+    folder.write("setting.ini", "old");
+    env.files().setReadOnly(path, error == FileError::kReadOnly);
+    if (error != FileError::kReadOnly) env.files().fail(VirtualFiles::Op::kCreate, path, error);
+    shutDown(w);
+    EXPECT_EQ(folder.read("setting.ini"), "old");
+    EXPECT_EQ(env.warnings().back(), told);
+    EXPECT_EQ(w.settingsNotSaved.find(path) != std::string::npos, error != FileError::kReadOnly);
+  }
+  EXPECT_EQ(env.warnings().size(), std::size(faults));
 }
 
 // A slot saved at the last close stays saved whenever the window closes:

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <signal.h>
@@ -46,7 +47,7 @@ ProgramFolder::ProgramFolder() {
   environment.insert("QT_QPA_PLATFORM", "offscreen");
   process_.setProcessEnvironment(environment);
   process_.setWorkingDirectory(working_folder_.path());
-  process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  process_.setProcessChannelMode(QProcess::ForwardedOutputChannel);
 }
 
 ProgramFolder::~ProgramFolder() {
@@ -65,6 +66,31 @@ void ProgramFolder::write(const QString& name, const QByteArray& bytes) const {
 QByteArray ProgramFolder::read(const QString& name) const {
   QFile file(filePath(name));
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+namespace {
+
+// Qt's own warnings (a runtime folder, a font) are no lines of the program's.
+QStringList ownLines(const QByteArray& errors) {
+  return QString::fromLocal8Bit(errors).split('\n').filter(QRegularExpression("^rtupoll: "));
+}
+
+}  // namespace
+
+QStringList ProgramFolder::toldLines() {
+  errors_ += process_.readAllStandardError();
+  return ownLines(errors_);
+}
+
+int ProgramFolder::startAgain(int seconds, QStringList& told) {
+  QProcess again;
+  again.setProcessEnvironment(process_.processEnvironment());
+  again.setWorkingDirectory(working_folder_.path());
+  again.start(filePath("rtupoll"), {});
+  const bool ended = again.waitForFinished(seconds * 1000);
+  told = ownLines(again.readAllStandardError());
+  if (!ended) again.kill();
+  return ended && again.exitStatus() == QProcess::NormalExit ? again.exitCode() : -1;
 }
 
 QStringList ProgramFolder::files() const { return entries(folder_.path()); }

@@ -33,11 +33,17 @@ class ProgramFolder {
   // Sends the signal and waits for the program to end; true if it ended
   // by itself with exit code 0.
   bool stopWith(int signal_number);
+  // The program's own lines on standard error so far ("rtupoll: ...").
+  QStringList toldLines();
+  // Another start of the program from this folder, to its end: its exit
+  // code (-1 if it did not end within `seconds`) and its own stderr lines.
+  int startAgain(int seconds, QStringList& told);
 
  private:
   QTemporaryDir folder_;
   QTemporaryDir working_folder_;
   QProcess process_;
+  QByteArray errors_;
 };
 
 }  // namespace rtupoll::testing
