@@ -18,6 +18,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 import zipfile
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
@@ -83,7 +84,13 @@ def arguments():
     return parser.parse_args()
 
 
+# The step under way, which a failure names.
+current_step = "the start"
+
+
 def step(title):
+    global current_step
+    current_step = title
     print(f"== {title}", flush=True)
 
 
@@ -352,4 +359,8 @@ if __name__ == "__main__":
     try:
         main()
     except CheckFailed as failure:
-        sys.exit(f"FAILED: {failure}")
+        sys.exit(f"FAILED in the step \"{current_step}\": {failure}")
+    except (subprocess.CalledProcessError, subprocess.TimeoutExpired) as failure:
+        # A Windows program (Wine's own among them) failed: where, and what it said.
+        traceback.print_exc()
+        sys.exit(f"FAILED in the step \"{current_step}\": {processes.failure_text(failure)}")

@@ -94,3 +94,19 @@ class Child:
 def run(args, **kwargs):
     """Runs a short command to its end; raises CalledProcessError on failure."""
     return subprocess.run([str(a) for a in args], check=True, capture_output=True, text=True, **kwargs)
+
+
+def failure_text(error, lines=20):
+    """What a failed run() tells: its command, its exit code or timeout, and
+    the last lines of its output."""
+    if isinstance(error, subprocess.TimeoutExpired):
+        how = f"did not end within {error.timeout:g} s"
+    else:
+        how = f"exited with {error.returncode}"
+    output = []
+    for part in (error.stdout, error.stderr):
+        if isinstance(part, bytes):
+            part = part.decode(errors="replace")
+        output += (part or "").splitlines()
+    shown = "\n".join(f"    {line}" for line in output[-lines:]) or "    (no output)"
+    return f"{' '.join(map(str, error.cmd))} {how}; its last lines:\n{shown}"

@@ -11,6 +11,7 @@ prefix must be created there, before its server starts.
 import os
 import pathlib
 import shutil
+import sys
 import time
 
 from . import processes
@@ -40,11 +41,31 @@ class WinePrefix:
         if display:
             self.env["DISPLAY"] = display
         began = time.monotonic()
-        self.wine("wineboot", "--init", timeout=300)
+        self.boot_tries = self._boot()
         self.boot_seconds = time.monotonic() - began
         if desktop:
             self.set_registry(r"HKCU\Software\Wine\Explorer", "Desktop", "Default")
             self.set_registry(r"HKCU\Software\Wine\Explorer\Desktops", "Default", desktop)
+
+    def _boot(self):
+        """Boots the new prefix and returns how many tries it took. A fresh
+        prefix's first boot fails now and then (exit 53: Wine could not load
+        its own DLLs); that boot alone is tried once more, in a fresh prefix,
+        and the log says so. Wine's errors are kept for that log."""
+        for tries in (1, 2):
+            try:
+                processes.run(["wine", "wineboot", "--init"], env=dict(self.env, WINEDEBUG="fixme-all"), timeout=300)
+                return tries
+            except (processes.subprocess.CalledProcessError, processes.subprocess.TimeoutExpired) as failure:
+                print(f"Wine's first boot of the new prefix failed: {processes.failure_text(failure)}",
+                      file=sys.stderr, flush=True)
+                if tries == 2:
+                    self._end_server()
+                    raise
+            print("Trying once more, in a fresh prefix.", file=sys.stderr, flush=True)
+            self._end_server()
+            shutil.rmtree(self.folder / "prefix")
+            (self.folder / "prefix").mkdir()
 
     def wine(self, *args, timeout=60):
         """Runs a Windows program to its end; returns its CompletedProcess."""
@@ -79,13 +100,17 @@ class WinePrefix:
         users = self.folder / "prefix" / "drive_c" / "users"
         return users.joinpath(os.environ.get("USER") or pathlib.Path.home().name, *parts)
 
-    def end(self):
-        """Ends every program of the prefix and its server, then removes it."""
+    def _end_server(self):
+        """Ends every program of the prefix and its server."""
         for args in (["wineserver", "-k"], ["wineserver", "-w"]):
             try:
                 processes.run(args, env=self.env, timeout=30)
             except (processes.subprocess.SubprocessError, OSError):
                 pass  # no server was running
+
+    def end(self):
+        """Ends every program of the prefix and its server, then removes it."""
+        self._end_server()
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
