@@ -71,6 +71,15 @@ class WinePrefix:
         """Runs a Windows program to its end; returns its CompletedProcess."""
         return processes.run(["wine", *args], env=self.env, timeout=timeout)
 
+    def run_to_end(self, *args, log, timeout=120):
+        """Runs a Windows program to its end, its output into the file log;
+        returns its exit code. A program it starts in turn (an installer
+        starting rtupoll again) writes there too, never holding a pipe of
+        ours open."""
+        with open(log, "w") as output:
+            child = Child(["wine", *args], env=self.env, output=output)
+        return child.process.wait(timeout)
+
     def start(self, *args, cwd=None):
         """Starts a Windows program; the Child is the program itself."""
         return Child(["wine", *args], env=self.env, cwd=cwd)
@@ -90,10 +99,15 @@ class WinePrefix:
                 return fields[2].strip()
         return None
 
-    @staticmethod
-    def windows_path(path):
-        """A path of this machine as Windows programs in the prefix see it."""
-        return "Z:" + str(pathlib.Path(path).resolve()).replace("/", "\\")
+    def windows_path(self, path):
+        """A path of this machine as Windows programs in the prefix see it:
+        on drive C: inside the prefix (where an installer puts the program,
+        and whence it is started), else on Z:."""
+        path = pathlib.Path(path).resolve()
+        drive_c = (self.folder / "prefix" / "drive_c").resolve()
+        if path.is_relative_to(drive_c):
+            return "C:\\" + str(path.relative_to(drive_c)).replace("/", "\\")
+        return "Z:" + str(path).replace("/", "\\")
 
     def user_folder(self, *parts):
         """A folder of the Windows user's profile, such as AppData/Local."""
