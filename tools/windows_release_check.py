@@ -241,6 +241,8 @@ def the_installer_works(prefix, args, work, devices, report):
     exe.write_bytes(exe.read_bytes() + b"an older build")
     old_hash = sha256(exe)
     prefix.set_registry(UNINSTALL_KEY, "DisplayVersion", "0.0.1")
+    # The lock the last run may have left; the running program makes its own.
+    (installed / "rtupoll.lock").unlink(missing_ok=True)
     field = Field(work / "upgrade-run", LIFETIME)
     program = WineProgramFolder(prefix, installed)
     launched = time.time()
