@@ -9,12 +9,15 @@
 # 3. the portable ZIP, rtupoll-VERSION-windows-x64.zip: the program, the Qt
 #    DLLs and plugins it loads, the compiler's runtime DLLs, the licences;
 # 4. the per-user installer, rtupoll-VERSION-windows-x64-setup.exe (NSIS);
-# 5. unless --no-check, their proof (tools/windows_release_check.py): under
+# 5. unless --no-check, all of it again, afresh in a folder of its own:
+#    the ZIP and the installer must be the same to the byte;
+# 6. unless --no-check, their proof (tools/windows_release_check.py): under
 #    Wine, on a virtual display, in a network namespace with loopback only,
 #    the ZIP polls three simulated devices (rtu-sim, the Linux one), closing
-#    its window saves the set-up, the installer installs, runs and uninstalls
-#    keeping the set-up, the core's Windows check passes
-#    (scripts/windows-check.sh), and a silently dead link shows "???".
+#    its window saves the set-up, the installer installs, runs, upgrades and
+#    uninstalls while the program runs, closing it and keeping the set-up,
+#    the core's Windows check passes (scripts/windows-check.sh), and a
+#    silently dead link shows "???".
 #
 # Everything goes to build/windows-release/, the ZIP, the installer and a
 # screenshot of the window under Wine at its top. Installs the Debian
