@@ -76,10 +76,15 @@ export SOURCE_DATE_EPOCH
 # build_exe BUILD_FOLDER: configures and builds rtupoll.exe there.
 build_exe() {
   local exe_build="$1"
-  # A build made with another Qt starts afresh: its cache names that Qt's packages.
-  if ! grep -qxF "RTUPOLL_WINDOWS_QT:UNINITIALIZED=$qt" "$exe_build/CMakeCache.txt" 2>/dev/null; then
+  # A build made with another Qt starts afresh: its cache names that Qt's
+  # packages. So does one made at another commit's time, which rcc has
+  # written into what it did not make anew since.
+  if ! grep -qxF "RTUPOLL_WINDOWS_QT:UNINITIALIZED=$qt" "$exe_build/CMakeCache.txt" 2>/dev/null ||
+    [[ "$(cat "$exe_build/source-date-epoch" 2>/dev/null)" != "$SOURCE_DATE_EPOCH" ]]; then
     rm -rf "$exe_build"
   fi
+  mkdir -p "$exe_build"
+  echo "$SOURCE_DATE_EPOCH" >"$exe_build/source-date-epoch"
   cmake -S "$RTUPOLL_ROOT" -B "$exe_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$RTUPOLL_ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DRTUPOLL_WINDOWS_QT="$qt" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DRTUPOLL_FUZZ_SEEDS=OFF \
     >"$exe_build.configure.log"
