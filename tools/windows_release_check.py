@@ -216,7 +216,7 @@ def sha256(path):
 
 
 def the_installer_works(prefix, args, work, devices, report):
-    step("The installer installs for the user, its program polls, an upgrade and the uninstaller close it")
+    step("The installer installs for the user, and its program polls")
     report(f"installer: {args.setup.name}, {args.setup.stat().st_size / 1e6:.1f} MB")
     began = time.monotonic()
     prefix.wine(prefix.windows_path(args.setup), "/S", timeout=300)
@@ -233,7 +233,11 @@ def the_installer_works(prefix, args, work, devices, report):
     reads = [Read(0, 1, 3), Read(1, 1, 3), Read(2, 1, 3), Read(0, 1, 2), Read(1, 1, 2)]
     poll_and_close(prefix, installed, Field(work / "installed-run", LIFETIME), devices, reads, report,
                    label="installed")
+    return installed, shortcut, reads
 
+
+def an_upgrade_closes_the_running_program(prefix, args, work, devices, installed, reads, report):
+    step("A silent upgrade while an older rtupoll polls from the install folder closes it, and starts the new one")
     # An older build runs: the same program with a few bytes more, which
     # Windows does not read, and an older version in Apps and Features.
     exe = installed / "rtupoll.exe"
@@ -264,9 +268,15 @@ def the_installer_works(prefix, args, work, devices, report):
     check(prefix.query_registry(UNINSTALL_KEY, "DisplayVersion") == version, "DisplayVersion is not the new one")
     fresh = wait_all_fresh(field, devices, ended, FIRST_VALUES_WITHIN)
     report(f"silent upgrade while rtupoll runs: exit {status} in {time.monotonic() - began:.1f} s; it closed "
-           f"rtupoll (setting.ini saved), rtupoll.exe {old_hash[:16]}... became {new_hash[:16]}..., "
-           f"DisplayVersion {version}; the new rtupoll, started again, polls {fresh - ended:.1f} s later")
+           f"rtupoll, which saved setting.ini; DisplayVersion 0.0.1 became {version}; rtupoll.exe {old_hash} "
+           f"became {new_hash}; the new rtupoll, started again, polls {fresh - ended:.1f} s later")
+    return field
 
+
+def the_uninstaller_closes_the_running_program(prefix, work, devices, installed, shortcut, field, report):
+    step("A silent uninstall while rtupoll polls closes it and keeps only setting.ini and data.csv")
+    exe = installed / "rtupoll.exe"
+    check((installed / "rtupoll.lock").is_file(), "the running rtupoll holds no rtupoll.lock")
     inode = (installed / "setting.ini").stat().st_ino
     began = time.monotonic()
     status = prefix.run_to_end(prefix.windows_path(installed / "uninstall.exe"), "/S", log=work / "uninstall.log")
@@ -384,7 +394,9 @@ def main():
         devices = devices_field.devices(3)
 
         folder = the_zip_polls(prefix, args, work, devices, report, display)
-        the_installer_works(prefix, args, work, devices, report)
+        installed, shortcut, reads = the_installer_works(prefix, args, work, devices, report)
+        field = an_upgrade_closes_the_running_program(prefix, args, work, devices, installed, reads, report)
+        the_uninstaller_closes_the_running_program(prefix, work, devices, installed, shortcut, field, report)
         the_core_check_passes(args, report)
         a_dead_link_shows_unknown(prefix, folder, work, devices, report)
         a_closing_device_comes_back(prefix, folder, work, report)
