@@ -102,11 +102,12 @@ make_folder() {
   "$mingw-strip" -o "$folder/rtupoll.exe" "$(find "$exe_build" -name rtupoll.exe -not -path '*/CMakeFiles/*' -print -quit)"
   # A window program (no console beside it) with its icon, version and
   # manifest (asInvoker, Windows 10 and 11).
-  if ! "$mingw-objdump" -p "$folder/rtupoll.exe" | grep -q "^Subsystem.*Windows GUI"; then
+  local headers resources manifest
+  headers="$("$mingw-objdump" -p "$folder/rtupoll.exe")"
+  if ! grep -q "^Subsystem.*Windows GUI" <<<"$headers"; then
     echo "rtupoll.exe is not a Windows GUI program" >&2
     return 1
   fi
-  local resources manifest
   resources="$(wrestool --list "$folder/rtupoll.exe")"
   manifest="$(wrestool --extract --raw --type=24 "$folder/rtupoll.exe")"
   if ! grep -q "type=group_icon" <<<"$resources" || ! grep -q "type=version" <<<"$resources" ||
