@@ -86,7 +86,11 @@ class Child:
                 self.process.kill()
         status = self.process.wait()
         self._reader.join(5)
-        if self.process.stdout:
+        # A process the child started may hold its output open after it
+        # ends (Wine starts its server and session services from the first
+        # program of a prefix): the reader then ends with them, and closing
+        # the pipe under its read would block until then.
+        if self.process.stdout and not self._reader.is_alive():
             self.process.stdout.close()
         return status
 
