@@ -19,8 +19,9 @@
 ; Neither changes a file while rtupoll runs from the folder: they ask for
 ; it to be closed and close it as its close button does (WM_CLOSE, which
 ; saves setting.ini). Silently they close it so and go on, and a silent
-; upgrade starts the new rtupoll again. If it does not end, they exit with
-; EXIT_RUNNING and leave the installation and its entry as they were.
+; upgrade starts the new rtupoll again. If it does not end, or the user
+; keeps it running, they exit with EXIT_RUNNING and leave the installation
+; and its entry as they were.
 
 Unicode true
 ; A 64-bit installer: 64-bit Windows runs it as it runs the program, and so
