@@ -1,6 +1,7 @@
-# What a Windows build of the program carries beyond its code: the icon and
-# version information of rtupoll.exe, in a resource script compiled by the
-# resource compiler (windres, or rc with MSVC), and the window's font.
+# What a Windows build of the program carries beyond its code: the icon,
+# version information and application manifest of rtupoll.exe, in a
+# resource script compiled by the resource compiler (windres, or rc with
+# MSVC), and the window's font.
 
 # The icon: the drawn sizes (packaging/icons.cmake) packed into one .ico,
 # the 256-pixel one as PNG, by icotool (Debian: icoutils). Without either,
@@ -23,13 +24,18 @@ if(ICOTOOL AND RTUPOLL_ICON_PNGS)
   add_custom_target(rtupoll_ico DEPENDS ${RTUPOLL_ICO})
   set(RTUPOLL_RC_ICON "1 ICON \"${RTUPOLL_ICO}\"")
 endif()
+# The application manifest (packaging/windows/rtupoll.manifest.in).
+set(RTUPOLL_MANIFEST ${PROJECT_BINARY_DIR}/rtupoll.manifest)
+configure_file(packaging/windows/rtupoll.manifest.in ${RTUPOLL_MANIFEST} @ONLY)
 configure_file(packaging/windows/rtupoll.rc.in rtupoll.rc @ONLY)
 target_sources(rtupoll PRIVATE ${PROJECT_BINARY_DIR}/rtupoll.rc)
+set(rc_depends ${RTUPOLL_MANIFEST})
 if(RTUPOLL_ICO)
   add_dependencies(rtupoll rtupoll_ico)
-  set_source_files_properties(${PROJECT_BINARY_DIR}/rtupoll.rc TARGET_DIRECTORY rtupoll
-    PROPERTIES OBJECT_DEPENDS ${RTUPOLL_ICO})
+  list(APPEND rc_depends ${RTUPOLL_ICO})
 endif()
+set_source_files_properties(${PROJECT_BINARY_DIR}/rtupoll.rc TARGET_DIRECTORY rtupoll
+  PROPERTIES OBJECT_DEPENDS "${rc_depends}")
 
 # The window's font, Liberation Sans (Debian: fonts-liberation2), compiled
 # into the program, which adds it at its start: the window looks the same

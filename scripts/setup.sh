@@ -30,8 +30,11 @@ RTUPOLL_PACKAGES=(
 
 # The Windows check (scripts/windows-check.sh, run by ./run-tests.sh's
 # suite): the mingw-w64 cross compiler in its POSIX thread model and Wine
-# to run what it builds. Not needed by the demo, hence a list of its own.
-RTUPOLL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)
+# to run what it builds, with its preloader, which reserves the address
+# ranges Windows programs expect before anything else can take them (without
+# it a prefix's first boot fails now and then, Wine's DLLs not loading). Not
+# needed by the demo, hence a list of its own.
+RTUPOLL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 wine64-preloader)
 
 # The Windows release (scripts/windows-release.sh), beside the two lists
 # above: NSIS for the installer, icoutils (icotool) for the program's icon

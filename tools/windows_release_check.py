@@ -2,9 +2,10 @@
 """The Windows release proven under Wine, on a virtual display, inside a
 network namespace with loopback only: the portable ZIP polls three
 simulated devices, closing its window saves the set-up, the installer
-installs and uninstalls for the user, the core's Windows check passes, a
-silently dead link shows "???", a device that closes its connections
-is connected again, a second start from a running poller's folder ends at
+installs for the user, upgrades and uninstalls while the program runs,
+closing it as its close button does, the core's Windows check passes, a
+silently dead link shows "???", a device that closes its connections is
+connected again, a second start from a running poller's folder ends at
 once, and a reader holding data.csv does not stop polling or keep the file
 stale once it lets go. Prints what it measured.
 
@@ -13,6 +14,7 @@ and rtu-sim; needs root (network namespaces, nftables).
 """
 
 import argparse
+import hashlib
 import pathlib
 import shutil
 import signal
@@ -20,6 +22,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 import zipfile
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
@@ -85,7 +88,13 @@ def arguments():
     return parser.parse_args()
 
 
+# The step under way, which a failure names.
+current_step = "the start"
+
+
 def step(title):
+    global current_step
+    current_step = title
     print(f"== {title}", flush=True)
 
 
@@ -201,8 +210,15 @@ def the_zip_polls(prefix, args, work, devices, report, display):
     return folder
 
 
+UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\rtupoll"
+
+
+def sha256(path):
+    return hashlib.sha256(path.read_bytes()).hexdigest()
+
+
 def the_installer_works(prefix, args, work, devices, report):
-    step("The installer installs for the user, its program polls, its uninstaller keeps the set-up")
+    step("The installer installs for the user, and its program polls")
     report(f"installer: {args.setup.name}, {args.setup.stat().st_size / 1e6:.1f} MB")
     began = time.monotonic()
     prefix.wine(prefix.windows_path(args.setup), "/S", timeout=300)
@@ -211,26 +227,73 @@ def the_installer_works(prefix, args, work, devices, report):
                                   "rtupoll.lnk")
     check((installed / "rtupoll.exe").is_file(), f"nothing installed in {installed}")
     check(shortcut.is_file(), "no Start menu entry")
-    uninstall_key = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\rtupoll"
-    check(prefix.query_registry(uninstall_key, "UninstallString"), "not listed in Apps and Features")
+    check(prefix.query_registry(UNINSTALL_KEY, "UninstallString"), "not listed in Apps and Features")
+    size = int(prefix.query_registry(UNINSTALL_KEY, "EstimatedSize"), 16)
     report(f"silent install into %LOCALAPPDATA%\\Programs\\rtupoll in {time.monotonic() - began:.1f} s, "
-           "with its Start menu entry and uninstaller")
+           f"with its Start menu entry and uninstaller; EstimatedSize {size} KiB")
 
-    poll_and_close(prefix, installed, Field(work / "installed-run", LIFETIME), devices,
-                   [Read(0, 1, 3), Read(1, 1, 3), Read(2, 1, 3), Read(0, 1, 2), Read(1, 1, 2)], report,
+    reads = [Read(0, 1, 3), Read(1, 1, 3), Read(2, 1, 3), Read(0, 1, 2), Read(1, 1, 2)]
+    poll_and_close(prefix, installed, Field(work / "installed-run", LIFETIME), devices, reads, report,
                    label="installed")
+    return installed, shortcut, reads
 
+
+def an_upgrade_closes_the_running_program(prefix, args, work, devices, installed, reads, report):
+    step("A silent upgrade while an older rtupoll polls from the install folder closes it, and starts the new one")
+    # An older build runs: the same program with a few bytes more, which
+    # Windows does not read, and an older version in Apps and Features.
+    exe = installed / "rtupoll.exe"
+    new_hash = sha256(exe)
+    exe.write_bytes(exe.read_bytes() + b"an older build")
+    old_hash = sha256(exe)
+    prefix.set_registry(UNINSTALL_KEY, "DisplayVersion", "0.0.1")
+    # The lock the last run may have left; the running program makes its own.
+    (installed / "rtupoll.lock").unlink(missing_ok=True)
+    field = Field(work / "upgrade-run", LIFETIME)
+    program = WineProgramFolder(prefix, installed)
+    launched = time.time()
+    field.start([(device, True) for device in devices], reads, program=program)
+    wait_all_fresh(field, devices, launched, FIRST_VALUES_WITHIN)
+    check((installed / "rtupoll.lock").is_file(), "the running rtupoll holds no rtupoll.lock")
+    inode = (installed / "setting.ini").stat().st_ino
     began = time.monotonic()
-    prefix.wine(prefix.windows_path(installed / "uninstall.exe"), "/S", timeout=120)
+    status = prefix.run_to_end(prefix.windows_path(args.setup), "/S", log=work / "upgrade.log")
+    ended = time.time()
+    check(status == 0, f"the upgrade while rtupoll runs exited with {status}")
+    try:
+        program.child.process.wait(10)
+    except subprocess.TimeoutExpired:
+        raise CheckFailed("the upgrade left the older rtupoll running") from None
+    check_saved(installed, inode, range(len(devices)))
+    check(sha256(exe) == new_hash, f"the upgrade left rtupoll.exe {sha256(exe)[:16]}")
+    version = args.setup.name.split("-")[1]
+    check(prefix.query_registry(UNINSTALL_KEY, "DisplayVersion") == version, "DisplayVersion is not the new one")
+    fresh = wait_all_fresh(field, devices, ended, FIRST_VALUES_WITHIN)
+    report(f"silent upgrade while rtupoll runs: exit {status} in {time.monotonic() - began:.1f} s; it closed "
+           f"rtupoll, which saved setting.ini; DisplayVersion 0.0.1 became {version}; rtupoll.exe {old_hash} "
+           f"became {new_hash}; the new rtupoll, started again, polls {fresh - ended:.1f} s later")
+    return field
+
+
+def the_uninstaller_closes_the_running_program(prefix, work, devices, installed, shortcut, field, report):
+    step("A silent uninstall while rtupoll polls closes it and keeps only setting.ini and data.csv")
+    exe = installed / "rtupoll.exe"
+    check((installed / "rtupoll.lock").is_file(), "the running rtupoll holds no rtupoll.lock")
+    inode = (installed / "setting.ini").stat().st_ino
+    began = time.monotonic()
+    status = prefix.run_to_end(prefix.windows_path(installed / "uninstall.exe"), "/S", log=work / "uninstall.log")
     # The uninstaller runs on from a copy of itself in the temporary folder.
     deadline = time.monotonic() + 120
-    while (installed / "rtupoll.exe").exists() and time.monotonic() < deadline:
+    while exe.exists() and time.monotonic() < deadline:
         time.sleep(0.2)
     left = sorted(p.name for p in installed.iterdir()) if installed.exists() else []
     check(left == ["data.csv", "setting.ini"], f"after the uninstall the folder holds {left}")
+    check_saved(installed, inode, range(len(devices)))
     check(not shortcut.exists(), "the Start menu entry is still there")
-    check(prefix.query_registry(uninstall_key, "UninstallString") is None, "still listed in Apps and Features")
-    report(f"silent uninstall in {time.monotonic() - began:.1f} s; setting.ini and data.csv kept")
+    check(prefix.query_registry(UNINSTALL_KEY, "UninstallString") is None, "still listed in Apps and Features")
+    report(f"silent uninstall while rtupoll runs: exit {status}, done in {time.monotonic() - began:.1f} s; it "
+           "closed rtupoll (setting.ini saved); setting.ini and data.csv kept, nothing else")
+    field.close()
 
 
 def the_core_check_passes(args, report):
@@ -441,7 +504,9 @@ def main():
         devices = devices_field.devices(3)
 
         folder = the_zip_polls(prefix, args, work, devices, report, display)
-        the_installer_works(prefix, args, work, devices, report)
+        installed, shortcut, reads = the_installer_works(prefix, args, work, devices, report)
+        field = an_upgrade_closes_the_running_program(prefix, args, work, devices, installed, reads, report)
+        the_uninstaller_closes_the_running_program(prefix, work, devices, installed, shortcut, field, report)
         the_core_check_passes(args, report)
         a_dead_link_shows_unknown(prefix, folder, work, devices, report)
         a_closing_device_comes_back(prefix, folder, work, report)
@@ -464,4 +529,8 @@ if __name__ == "__main__":
     try:
         main()
     except CheckFailed as failure:
-        sys.exit(f"FAILED: {failure}")
+        sys.exit(f"FAILED in the step \"{current_step}\": {failure}")
+    except (subprocess.CalledProcessError, subprocess.TimeoutExpired) as failure:
+        # A Windows program (Wine's own among them) failed: where, and what it said.
+        traceback.print_exc()
+        sys.exit(f"FAILED in the step \"{current_step}\": {processes.failure_text(failure)}")

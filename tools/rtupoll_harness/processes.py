@@ -86,7 +86,11 @@ class Child:
                 self.process.kill()
         status = self.process.wait()
         self._reader.join(5)
-        if self.process.stdout:
+        # A process the child started may hold its output open after it
+        # ends (Wine starts its server and session services from the first
+        # program of a prefix): the reader then ends with them, and closing
+        # the pipe under its read would block until then.
+        if self.process.stdout and not self._reader.is_alive():
             self.process.stdout.close()
         return status
 
@@ -94,3 +98,19 @@ class Child:
 def run(args, **kwargs):
     """Runs a short command to its end; raises CalledProcessError on failure."""
     return subprocess.run([str(a) for a in args], check=True, capture_output=True, text=True, **kwargs)
+
+
+def failure_text(error, lines=20):
+    """What a failed run() tells: its command, its exit code or timeout, and
+    the last lines of its output."""
+    if isinstance(error, subprocess.TimeoutExpired):
+        how = f"did not end within {error.timeout:g} s"
+    else:
+        how = f"exited with {error.returncode}"
+    output = []
+    for part in (error.stdout, error.stderr):
+        if isinstance(part, bytes):
+            part = part.decode(errors="replace")
+        output += (part or "").splitlines()
+    shown = "\n".join(f"    {line}" for line in output[-lines:]) or "    (no output)"
+    return f"{' '.join(map(str, error.cmd))} {how}; its last lines:\n{shown}"

@@ -11,6 +11,7 @@ prefix must be created there, before its server starts.
 import os
 import pathlib
 import shutil
+import sys
 import time
 
 from . import processes
@@ -40,15 +41,44 @@ class WinePrefix:
         if display:
             self.env["DISPLAY"] = display
         began = time.monotonic()
-        self.wine("wineboot", "--init", timeout=300)
+        self.boot_tries = self._boot()
         self.boot_seconds = time.monotonic() - began
         if desktop:
             self.set_registry(r"HKCU\Software\Wine\Explorer", "Desktop", "Default")
             self.set_registry(r"HKCU\Software\Wine\Explorer\Desktops", "Default", desktop)
 
+    def _boot(self):
+        """Boots the new prefix and returns how many tries it took. A fresh
+        prefix's first boot fails now and then (exit 53: Wine could not load
+        its own DLLs); that boot alone is tried once more, in a fresh prefix,
+        and the log says so. Wine's errors are kept for that log."""
+        for tries in (1, 2):
+            try:
+                processes.run(["wine", "wineboot", "--init"], env=dict(self.env, WINEDEBUG="fixme-all"), timeout=300)
+                return tries
+            except (processes.subprocess.CalledProcessError, processes.subprocess.TimeoutExpired) as failure:
+                print(f"Wine's first boot of the new prefix failed: {processes.failure_text(failure)}",
+                      file=sys.stderr, flush=True)
+                if tries == 2:
+                    self._end_server()
+                    raise
+            print("Trying once more, in a fresh prefix.", file=sys.stderr, flush=True)
+            self._end_server()
+            shutil.rmtree(self.folder / "prefix")
+            (self.folder / "prefix").mkdir()
+
     def wine(self, *args, timeout=60):
         """Runs a Windows program to its end; returns its CompletedProcess."""
         return processes.run(["wine", *args], env=self.env, timeout=timeout)
+
+    def run_to_end(self, *args, log, timeout=120):
+        """Runs a Windows program to its end, its output into the file log;
+        returns its exit code. A program it starts in turn (an installer
+        starting rtupoll again) writes there too, never holding a pipe of
+        ours open."""
+        with open(log, "w") as output:
+            child = Child(["wine", *args], env=self.env, output=output)
+        return child.process.wait(timeout)
 
     def start(self, *args, cwd=None):
         """Starts a Windows program; the Child is the program itself."""
@@ -69,23 +99,32 @@ class WinePrefix:
                 return fields[2].strip()
         return None
 
-    @staticmethod
-    def windows_path(path):
-        """A path of this machine as Windows programs in the prefix see it."""
-        return "Z:" + str(pathlib.Path(path).resolve()).replace("/", "\\")
+    def windows_path(self, path):
+        """A path of this machine as Windows programs in the prefix see it:
+        on drive C: inside the prefix (where an installer puts the program,
+        and whence it is started), else on Z:."""
+        path = pathlib.Path(path).resolve()
+        drive_c = (self.folder / "prefix" / "drive_c").resolve()
+        if path.is_relative_to(drive_c):
+            return "C:\\" + str(path.relative_to(drive_c)).replace("/", "\\")
+        return "Z:" + str(path).replace("/", "\\")
 
     def user_folder(self, *parts):
         """A folder of the Windows user's profile, such as AppData/Local."""
         users = self.folder / "prefix" / "drive_c" / "users"
         return users.joinpath(os.environ.get("USER") or pathlib.Path.home().name, *parts)
 
-    def end(self):
-        """Ends every program of the prefix and its server, then removes it."""
+    def _end_server(self):
+        """Ends every program of the prefix and its server."""
         for args in (["wineserver", "-k"], ["wineserver", "-w"]):
             try:
                 processes.run(args, env=self.env, timeout=30)
             except (processes.subprocess.SubprocessError, OSError):
                 pass  # no server was running
+
+    def end(self):
+        """Ends every program of the prefix and its server, then removes it."""
+        self._end_server()
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
