@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <string>
 
 #include "datalog/data_log.h"
 #include "env/atomic_file.h"
