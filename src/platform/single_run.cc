@@ -55,28 +55,34 @@ SingleRun::SingleRun(const QString& program_folder, QObject* parent)
 SingleRun::~SingleRun() = default;
 
 bool SingleRun::claim() {
-  const QString folder = QDir::toNativeSeparators(folder_);
   if (lock_.tryLock(0)) {
     listen();
     return true;
   }
-  if (lock_.error() == QLockFile::LockFailedError) {
-    qint64 pid = 0;
+  // Where no lock can be made (a folder this user may not write), the
+  // local socket alone keeps a second run out.
+  const bool held = lock_.error() == QLockFile::LockFailedError;
+  qint64 pid = 0;
+  if (held) {
     QString host;
     QString application;
     lock_.getLockInfo(&pid, &host, &application);
     allowToFront(pid);
-    const bool asked = askRunningToFront();
-    refusal_ = QStringLiteral("already running from %1 (process %2)%3")
-                   .arg(folder)
-                   .arg(pid)
-                   .arg(asked ? QStringLiteral("; its window is brought to the front") : QString());
+  }
+  const QString running = held ? QStringLiteral("already running from %1 (process %2)")
+                                     .arg(QDir::toNativeSeparators(folder_))
+                                     .arg(pid)
+                               : QStringLiteral("already running from %1").arg(QDir::toNativeSeparators(folder_));
+  if (askRunningToFront()) {
+    refusal_ = running + QStringLiteral("; its window is brought to the front");
     return false;
   }
-  // No lock can be made here (a folder this user may not write): the
-  // local socket alone keeps a second run out.
-  if (askRunningToFront()) {
-    refusal_ = QStringLiteral("already running from %1; its window is brought to the front").arg(folder);
+  // Nobody answers for the lock: the run that took it ended without letting
+  // it go, and the process number it names may be another process's by now
+  // (Wine hands the same small numbers out again), which the lock's own
+  // check takes for its owner. A live run's lock cannot be removed.
+  if (held && !(lock_.removeStaleLockFile() && lock_.tryLock(0))) {
+    refusal_ = running;
     return false;
   }
   listen();
