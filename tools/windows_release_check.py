@@ -112,7 +112,12 @@ def wait_all_fresh(field, devices, since, timeout):
     latest = since
     for device in devices:
         seen = field.first_fresh(device, since, max(0.0, deadline - time.monotonic()))
-        check(seen is not None, f"device {device.number} sent no values within {timeout} s")
+        if seen is None:
+            child = field.program.child
+            said = [text for _, text in child.lines()][-5:]
+            state = "runs" if child.running() else f"ended with {child.process.returncode}"
+            check(False, f"device {device.number} sent no values within {timeout} s; the program {state}"
+                  + "".join(f"\n  {line}" for line in said))
         latest = max(latest, seen)
     return latest
 
