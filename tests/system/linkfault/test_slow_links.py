@@ -31,7 +31,13 @@ class SlowLinks(LinkFaultCase):
         begin = time.time()
         time.sleep(WINDOW)
         for device in (slow, lossy, quick):
-            self.assertEqual(len(device.link.clients()), 1, f"device {device.number} was reconnected")
+            # Taken for dead while watched: a connection made anew. Before the
+            # window, at start-up, a handshake over the lossy link may outlast
+            # the 2 s connect wait, and the reload then makes it again.
+            accepted = [round(t - begin, 1) for t in device.link.clients()]
+            self.assertTrue(accepted, f"device {device.number} was never connected")
+            self.assertFalse([t for t in accepted if t > 0],
+                             f"device {device.number} was reconnected: connections at {accepted} s")
             # Still polled at the end. A lossy link may carry nothing new for
             # a few seconds while TCP backs off a retransmission (a segment
             # lost, then its retries lost too); that stays well inside the
