@@ -79,9 +79,10 @@ void connectByOperator(OptionIP& w, int index) {
 }
 
 void disconnectByOperator(OptionIP& w, int index) {
+  const std::size_t k = static_cast<std::size_t>(index);
   disconnectSlot(w, index);
   // Only a close that took: the Connect button is available again.
-  if (w.cmdConnect[static_cast<std::size_t>(index)].enabled()) w.releasedByOperator[static_cast<std::size_t>(index)] = true;
+  if (w.cmdConnect[k].enabled()) w.releasedByOperator[k] = true;
 }
 
 }  // namespace rtupoll

@@ -5,8 +5,8 @@
 // bumps a revision number taken from the window-wide ChangeFeed, so a view
 // can copy just what changed since its last look, as often as it likes.
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
