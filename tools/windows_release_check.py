@@ -287,11 +287,15 @@ def the_uninstaller_closes_the_running_program(prefix, work, devices, installed,
     inode = (installed / "setting.ini").stat().st_ino
     began = time.monotonic()
     status = prefix.run_to_end(prefix.windows_path(installed / "uninstall.exe"), "/S", log=work / "uninstall.log")
-    # The uninstaller runs on from a copy of itself in the temporary folder.
+    # The uninstaller runs on from a copy of itself in the temporary folder,
+    # after the one started has ended; the last thing it does is to take its
+    # entry out of Apps and Features. Files and the Start menu entry go
+    # before, so they are looked at only once that entry is gone.
     deadline = time.monotonic() + 120
-    while exe.exists() and time.monotonic() < deadline:
-        time.sleep(0.2)
+    while time.monotonic() < deadline and prefix.query_registry(UNINSTALL_KEY, "UninstallString") is not None:
+        time.sleep(0.5)
     left = sorted(p.name for p in installed.iterdir()) if installed.exists() else []
+    check(not exe.exists(), "rtupoll.exe is still there after the uninstall")
     check(left == ["data.csv", "setting.ini"], f"after the uninstall the folder holds {left}")
     check_saved(installed, inode, range(len(devices)))
     check(not shortcut.exists(), "the Start menu entry is still there")
