@@ -13,14 +13,11 @@ namespace {
 
 constexpr std::chrono::seconds kWait{2};
 
-// The port a port text names: a whole number from 1 to 65535 once brought
-// to the nearest whole number; nothing for any other text.
-std::optional<std::uint16_t> portNamed(const OptionIP& w, const std::string& text) {
+// The number a port text names, brought to the nearest whole number;
+// nothing for a text that is not a number.
+std::optional<std::int32_t> portNumber(const OptionIP& w, const std::string& text) {
   const auto number = wholeTextNumber(text, w.env().decimalSeparator());
-  if (!number) return std::nullopt;
-  const auto whole = toInt32(*number);
-  if (!whole || *whole < 1 || *whole > 65535) return std::nullopt;
-  return static_cast<std::uint16_t>(*whole);
+  return number ? toInt32(*number) : std::nullopt;
 }
 
 // Keeps the event loop running until the socket reaches `wanted` or two
@@ -39,11 +36,12 @@ void connectSlot(OptionIP& w, int index) {
   SocketSlot& socket = w.Winsock1(index);
   w.form.setMousePointer(Form::kWaitPointer);
   w.linkEstablished[k] = false;
-  // A port text that names no port fails the attempt at once: connecting to
-  // the slot's previous port instead would be a link nobody asked for.
-  if (const auto port = portNamed(w, w.txtPort[k].text())) {
-    socket.setRemoteHost(w.txtIP[k].text());
-    socket.setRemotePort(*port);
+  socket.setRemoteHost(w.txtIP[k].text());
+  // A port text that names no port (no number, or one the socket refuses)
+  // fails the attempt at once: connecting to the slot's previous port
+  // instead would be a link nobody asked for.
+  const auto port = portNumber(w, w.txtPort[k].text());
+  if (port && socket.setRemotePort(*port)) {
     socket.Connect();
     waitForState(w, socket, SocketSlot::kConnected);
     w.linkEstablished[k] = socket.State() == SocketSlot::kConnected;

@@ -10,8 +10,10 @@ SocketSlot::SocketSlot(Env& env, int index)
         if (on_data_arrival_) on_data_arrival_(index_, bytesWaiting());
       })) {}
 
-void SocketSlot::setRemotePort(std::int32_t port) {
-  if (port >= 1 && port <= 65535) remote_port_ = port;
+bool SocketSlot::setRemotePort(std::int32_t port) {
+  if (port < 1 || port > 65535) return false;
+  remote_port_ = port;
+  return true;
 }
 
 void SocketSlot::Connect() {

@@ -28,8 +28,8 @@ class SocketSlot {
   void setOnDataArrival(std::function<void(int, std::int32_t)> handler) { on_data_arrival_ = std::move(handler); }
 
   void setRemoteHost(const std::string& host) { remote_host_ = host; }
-  // A port outside 1..65535 is refused and the previous port kept.
-  void setRemotePort(std::int32_t port);
+  // A port outside 1..65535 is refused, false, and the previous port kept.
+  bool setRemotePort(std::int32_t port);
 
   // Starts an attempt and returns at once; does nothing unless closed.
   void Connect();
