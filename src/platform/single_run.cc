@@ -62,17 +62,15 @@ bool SingleRun::claim() {
   // Where no lock can be made (a folder this user may not write), the
   // local socket alone keeps a second run out.
   const bool held = lock_.error() == QLockFile::LockFailedError;
-  qint64 pid = 0;
+  QString running = QStringLiteral("already running from %1").arg(QDir::toNativeSeparators(folder_));
   if (held) {
+    qint64 pid = 0;
     QString host;
     QString application;
     lock_.getLockInfo(&pid, &host, &application);
     allowToFront(pid);
+    running += QStringLiteral(" (process %1)").arg(pid);
   }
-  const QString running = held ? QStringLiteral("already running from %1 (process %2)")
-                                     .arg(QDir::toNativeSeparators(folder_))
-                                     .arg(pid)
-                               : QStringLiteral("already running from %1").arg(QDir::toNativeSeparators(folder_));
   if (askRunningToFront()) {
     refusal_ = running + QStringLiteral("; its window is brought to the front");
     return false;
